@@ -36,7 +36,8 @@ run: build
 demo: build
 	$(BUILD)/bin/halvik-demo $(CARD)
 
-bench: deps
+bench:
+	@scripts/install-deps --bench
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVIK_BENCH=ON
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bin/bench_*; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
