@@ -1,0 +1,53 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "logger/LocaleSettings.h"
+#include "logger/Reading.h"
+
+namespace halvik {
+
+// The statistics panel's captions after a parse.
+struct StatisticsCaptions {
+    std::string maximum;    // Label12: three blanks + text, "   30.0"
+    std::string minimum;    // Label13: three blanks + text
+    std::string mkt;        // Label14: text alone, "25.9"
+    std::string startDate;  // Label7: Date of row 1 + ",", "  07 JAN  14,"
+    std::string startTime;  // Label8: Time of row 1, "    09:00"
+    std::string stopDate;   // Label1: Date of row N + ","
+    std::string stopTime;   // Label11: Time of row N
+    std::string elapsed;    // Label19: "0 Hour(s),  12 Minute(s)"
+};
+
+// Maximum, minimum and MKT text: rounded at one decimal or three significant digits, whichever
+// keeps fewer digits ("25.9", "100.0" for 100.4, "159.0" for 158.7).
+std::string StatisticText(long double value, const LocaleSettings& locale);
+
+// (count - 1) * 6 minutes as "H Hour(s),  M Minute(s)", or with "D Day(s),  " before it when a
+// day or more: 1 gives "0 Hour(s),  0 Minute(s)", 241 gives "1 Day(s),  0 Hour(s),  0 Minute(s)".
+std::string ElapsedText(int readingCount);
+
+// Mean kinetic temperature in °C (activation energy 83.144 kJ/mol, so dH/R = 10000 K) of °C
+// values, in extended precision: -10000 / ln(sum(exp(-10000 / (t + 273.15))) / n) - 273.15.
+// Throws LoggerError for no values.
+long double MeanKineticTemperature(std::span<const long double> celsius);
+
+// What the statistics read from the grid after a parse of N >= 1 readings.
+struct StatisticsInput {
+    // Column 3 of rows 1..N read back as numbers, in the download's unit.
+    std::span<const long double> values;
+    // The same readings as a Celsius download shows them (column 3 texts in °C, read back).
+    // The MKT is always computed from these and, for a Fahrenheit download, converted to °F;
+    // for a Celsius download pass `values` again.
+    std::span<const long double> celsiusValues;
+    TemperatureUnit unit = TemperatureUnit::Celsius;
+    std::string_view firstDate, firstTime;  // columns 1 and 2 of row 1
+    std::string_view lastDate, lastTime;    // columns 1 and 2 of row N
+};
+
+// Fills every caption. Throws LoggerError for no values or when the two spans differ in length.
+StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale);
+
+}  // namespace halvik
