@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <stdexcept>
+
+namespace halvik {
+
+// A clipboard that refused the data. what() is the whole message for the user:
+// "Cannot open clipboard: <reason>" (UTF-8).
+class ClipboardError : public std::runtime_error {
+  public:
+    explicit ClipboardError(const QString& reason);
+    QString reason() const { return reason_; }
+
+  private:
+    QString reason_;
+};
+
+// Replaces the contents of a clipboard. Implementations throw ClipboardError when the data did
+// not reach it; nothing else changes then.
+class ClipboardAccess {
+  public:
+    virtual ~ClipboardAccess() = default;
+    virtual void setText(const QString& text) = 0;
+    virtual void setImage(const QImage& image) = 0;
+};
+
+// The system clipboard of the running QGuiApplication. After handing over the data it reads it
+// back, so a clipboard that another program keeps to itself is reported instead of ignored.
+class SystemClipboard : public ClipboardAccess {
+  public:
+    void setText(const QString& text) override;
+    void setImage(const QImage& image) override;
+};
+
+// The process-wide system clipboard, used by every widget that was given no other.
+ClipboardAccess& systemClipboard();
+
+}  // namespace halvik

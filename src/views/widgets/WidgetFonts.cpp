@@ -1,0 +1,47 @@
+#include "views/widgets/WidgetFonts.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QStringList>
+
+namespace halvik {
+
+namespace {
+
+bool installed(const QString& family) {
+    return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
+}
+
+bool isSakkalMajalla(const QString& family) {
+    QString key = family.toLower();
+    key.remove(QLatin1Char(' '));
+    return key == QLatin1String("sakkalmajalla");
+}
+
+}  // namespace
+
+QString installedFamilyFor(const QString& family) {
+    if (installed(family))
+        return family;
+    if (isSakkalMajalla(family)) {
+        // Its Latin letters are small and narrow for the pixel size: a narrow sans keeps the
+        // captions inside the widths the window was laid out with.
+        static const QStringList narrow = {QStringLiteral("Nimbus Sans Narrow"),
+                                           QStringLiteral("Liberation Sans Narrow"),
+                                           QStringLiteral("DejaVu Sans Condensed")};
+        for (const QString& candidate : narrow) {
+            if (installed(candidate))
+                return candidate;
+        }
+    }
+    return QFontInfo(QFont(family)).family();
+}
+
+QFont windowFont(const QString& family, int pixelSize, bool bold) {
+    QFont font(installedFamilyFor(family));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace halvik
