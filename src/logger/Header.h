@@ -34,8 +34,8 @@ bool ClockFieldsValid(int hour, int minute, int day, int month);
 
 // The header handler's work on the download state alone (the grid rows come from ShowPID in
 // views/Download.h, which calls this):
-// - fewer than kHeaderDataLength data bytes: nothing changes, `accepted` is false and `problem`
-//   says so (the previous header, if any, stays in force);
+// - fewer than kHeaderDataLength data bytes: `accepted` is false, `problem` says so and goes to
+//   HeaderProblem; nothing else changes (the previous header, if any, stays in force);
 // - otherwise every header text, the count and StartYearText/StopYearText are replaced. A
 //   count above kMaxReadings is cut to kMaxReadings; clock fields out of range are kept as
 //   they came (so the user sees them) and reported. HeaderProblem gets `problem`.

@@ -1,0 +1,77 @@
+#include "analysis/Statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "logger/Conversions.h"
+#include "logger/DecimalText.h"
+#include "logger/Header.h"
+#include "logger/LoggerError.h"
+
+namespace halvik {
+
+namespace {
+
+constexpr long double kActivationOverGas = 10000.0L;  // 83.144 kJ/mol / 8.3144 J/(mol K)
+constexpr long double kKelvin = 273.15L;
+
+}  // namespace
+
+std::string StatisticText(long double value, const LocaleSettings& locale) {
+    return FixedOneDecimalText(value, 3, locale.decimalSeparator);
+}
+
+std::string ElapsedText(int readingCount) {
+    const int minutes = readingCount > 1 ? (readingCount - 1) * kLogIntervalMinutes : 0;
+    const int days = minutes / 1440;
+    const int hours = minutes % 1440 / 60;
+    std::string text;
+    if (days != 0)
+        text = IntText(days) + " Day(s),  ";
+    text += IntText(hours) + " Hour(s),  " + IntText(minutes % 1440 % 60) + " Minute(s)";
+    return text;
+}
+
+long double MeanKineticTemperature(std::span<const long double> celsius) {
+    if (celsius.empty())
+        throw LoggerError("There are no readings to compute statistics from.");
+    long double sum = 0.0L;
+    for (long double t : celsius)
+        sum += std::exp(-kActivationOverGas / (t + kKelvin));
+    return -kActivationOverGas / std::log(sum / static_cast<long double>(celsius.size())) - kKelvin;
+}
+
+StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {
+    if (input.values.empty())
+        throw LoggerError("There are no readings to compute statistics from.");
+    if (input.values.size() != input.celsiusValues.size())
+        throw LoggerError("The readings in the two units do not match.");
+
+    StatisticsCaptions captions;
+    // Maximum and minimum are taken as the grid holds them, in double precision.
+    double maximum = static_cast<double>(input.values.front());
+    double minimum = maximum;
+    for (long double value : input.values) {
+        maximum = std::max(maximum, static_cast<double>(value));
+        minimum = std::min(minimum, static_cast<double>(value));
+    }
+    captions.maximum = "   " + StatisticText(maximum, locale);
+    captions.minimum = "   " + StatisticText(minimum, locale);
+
+    captions.startDate = std::string(input.firstDate) + ",";
+    captions.startTime = std::string(input.firstTime);
+    captions.stopDate = std::string(input.lastDate) + ",";
+    captions.stopTime = std::string(input.lastTime);
+
+    captions.elapsed = ElapsedText(static_cast<int>(input.values.size()));
+
+    // The MKT needs absolute temperatures, so it always works on the Celsius values and a
+    // Fahrenheit download shows the Celsius result converted.
+    long double mkt = MeanKineticTemperature(input.celsiusValues);
+    if (input.unit == TemperatureUnit::Fahrenheit)
+        mkt = mkt * 1.8L + 32.0L;
+    captions.mkt = StatisticText(mkt, locale);
+    return captions;
+}
+
+}  // namespace halvik

@@ -1,0 +1,85 @@
+#include "logger/LogClock.h"
+
+#include "logger/Conversions.h"
+#include "logger/Header.h"
+
+namespace halvik {
+
+namespace {
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// Days of a month in the real calendar, for checking that a label names a real date.
+int DaysInRealMonth(int year, int month) {
+    if (month == 2 && IsLeapYear(year))
+        return 29;
+    return DaysInMonth(month);
+}
+
+}  // namespace
+
+void StartLogClock(DownloadState& state) {
+    // All five conversions first, so that a failure leaves the clock as it was.
+    const int year = TextToInt(state.HeaderYearText) + 2000;
+    const int month = TextToInt(state.HeaderMonthText);
+    const int day = TextToInt(state.HeaderDayText);
+    const int hour = TextToInt(state.HeaderHourText);
+    const int minute = TextToInt(state.HeaderMinuteText);
+    state.LogYear = year;
+    state.LogMonth = month;
+    state.LogDay = day;
+    state.LogHour = hour;
+    state.LogMinute = minute - kLogIntervalMinutes;
+    state.LogClockValid = ClockFieldsValid(hour, minute, day, month);
+}
+
+void StepLogTime(DownloadState& state) {
+    state.LogMinute += kLogIntervalMinutes;
+    if (state.LogMinute > 59) {
+        state.LogMinute %= 60;
+        ++state.LogHour;
+    }
+    if (state.LogHour > 23) {
+        state.LogHour = 0;
+        ++state.LogDay;
+    }
+    int length = DaysInMonth(state.LogMonth);
+    if (length > 0 && state.LogDay > length) {
+        state.LogDay = 1;
+        if (state.LogMonth == 12) {
+            state.LogMonth = 1;
+            ++state.LogYear;
+        } else {
+            ++state.LogMonth;
+        }
+    }
+}
+
+std::string TimestampLabel(const DownloadState& state, const LocaleSettings& locale) {
+    const int year = state.LogYear, month = state.LogMonth, day = state.LogDay;
+    if (!state.LogClockValid || year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInRealMonth(year, month) || state.LogHour < 0 || state.LogHour > 23 ||
+        state.LogMinute < 0 || state.LogMinute > 59)
+        return {};
+    std::string label = TwoDigitText(static_cast<unsigned>(day));
+    label += locale.shortMonthNames[static_cast<std::size_t>(month - 1)];
+    label += TwoDigitText(static_cast<unsigned>(year % 100));
+    label += "  ";
+    label += TwoDigitText(static_cast<unsigned>(state.LogHour));
+    label += locale.timeSeparator;
+    label += TwoDigitText(static_cast<unsigned>(state.LogMinute));
+    return label;
+}
+
+int TimerInterval(const DownloadState& state) {
+    const int count = TextToInt(state.RecordCountText);
+    if (count > 4000)
+        return 4500;
+    if (count < 1)
+        return 1;
+    return count;
+}
+
+}  // namespace halvik

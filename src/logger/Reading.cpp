@@ -1,0 +1,61 @@
+#include "logger/Reading.h"
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "logger/DecimalText.h"
+
+namespace halvik {
+
+const char* UnitText(TemperatureUnit unit) {
+    return unit == TemperatureUnit::Celsius ? "\u00B0C" : "\u00B0F";
+}
+
+long double DecodeReading(int exponent, std::uint8_t signAndMantissa) {
+    long double fraction = 1.0L + static_cast<long double>(signAndMantissa & 0x7F) / 128.0L;
+    long double value = std::ldexp(fraction, exponent - 127);
+    return (signAndMantissa & 0x80) != 0 ? -value : value;
+}
+
+float CelsiusToFahrenheit(float celsius) {
+    long double result = static_cast<long double>(celsius) * 1.8L + 32.0L;
+    if (std::isnan(result))
+        return std::numeric_limits<float>::quiet_NaN();
+    if (std::fabs(result) > static_cast<long double>(FLT_MAX))
+        return result > 0 ? std::numeric_limits<float>::infinity()
+                          : -std::numeric_limits<float>::infinity();
+    return static_cast<float>(result);
+}
+
+long double FahrenheitReading(long double celsius) {
+    long double wide = celsius * 1.8L + 32.0L;
+    if (!std::isfinite(celsius) || std::fabs(celsius) > static_cast<long double>(FLT_MAX))
+        return wide;
+    float fahrenheit = CelsiusToFahrenheit(static_cast<float>(celsius));
+    if (std::isinf(fahrenheit))
+        return wide;
+    return fahrenheit;
+}
+
+std::string TemperatureText(long double value, const LocaleSettings& locale) {
+    return FixedOneDecimalText(value, 4, locale.decimalSeparator);
+}
+
+void ShowRead(DownloadState& state, const std::uint8_t* data, std::size_t size) {
+    if (data == nullptr || size == 0)
+        return;
+    std::string& text = state.DownloadText;
+    text.reserve(text.size() + 3 * size);
+    for (std::size_t i = 0; i < size; ++i) {
+        unsigned byte = data[i];
+        char group[3] = {' ', ' ', static_cast<char>('0' + byte % 10)};
+        if (byte >= 10)
+            group[1] = static_cast<char>('0' + byte / 10 % 10);
+        if (byte >= 100)
+            group[0] = static_cast<char>('0' + byte / 100);
+        text.append(group, 3);
+    }
+}
+
+}  // namespace halvik
