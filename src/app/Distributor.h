@@ -1,0 +1,8 @@
+#pragma once
+
+namespace halvik {
+
+// The distributor's web address, shown in the right-hand panel of the status bar.
+inline constexpr const char* kDistributorWebAddress = "www.halvik.example";
+
+}  // namespace halvik

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "devicelink/MainThread.h"
+#include "logger/Command.h"
+#include "logger/DownloadState.h"
+#include "logger/LocaleSettings.h"
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSocketNotifier;
+class QTimer;
+
+namespace halvik {
+
+class DataGrid;
+class IHidPlatform;
+class SinkUserMessages;
+class TemperatureChart;
+class THidDevice;
+class THidDeviceController;
+
+// Halvik's main window: every control of the window, the download staging and the states of
+// the card, with the handlers named after their components and events.
+class TForm3 : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // The window finds the card through `platform` (Linux hidraw in halvik, the in-memory card
+    // in halvik-demo and the tests), which must outlive the window.
+    explicit TForm3(IHidPlatform& platform, QWidget* parent = nullptr);
+    ~TForm3() override;
+
+    // The designed client area; controls keep these places when the window is maximised.
+    static constexpr int kDesignedWidth = 1310;
+    static constexpr int kDesignedHeight = 679;
+
+    // Handlers. Each is entered through the error wrapper by its signal connection; tests
+    // may call them directly.
+    void FormCreate();
+    void FormActivate();
+    void FormDestroy();
+    bool HidDeviceController1Enumerate(THidDevice* HidDev, int32_t Idx);
+    void HidDeviceController1DeviceChange(THidDeviceController* Sender);
+    void UpdateControls();
+    // The card's data handlers: the header report, then (after DOWNLOAD) the readings.
+    void ShowPID(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
+    void ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
+    void BitBtn1Click();
+    void Timer1Timer();
+    void BitBtn8Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn11Click();
+    void BitBtn12Click();
+    // Printing and the PDF reports (PrintActions.cpp, ReportExport.cpp).
+    void BitBtn2Click();
+    void BitBtn10Click();
+    void BitBtn6Click();
+    void BitBtn9Click();
+
+    // Components, named as in the window's design.
+    QWidget* client = nullptr;  // the client area holding every placed control
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QPushButton* BitBtn1 = nullptr;  // DOWNLOAD
+    QProgressBar* ProgressBar1 = nullptr;
+    DataGrid* StringGrid1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;   // Select & Print
+    QPushButton* BitBtn10 = nullptr;  // Print All
+    QPushButton* BitBtn11 = nullptr;  // Copy All
+    QPushButton* BitBtn12 = nullptr;  // Select & Copy
+    QPushButton* BitBtn9 = nullptr;   // Data Report
+    QPushButton* BitBtn6 = nullptr;   // Chart Print
+    QPushButton* BitBtn3 = nullptr;   // undo zoom
+    QPushButton* BitBtn4 = nullptr;   // zoom in
+    QPushButton* BitBtn5 = nullptr;   // zoom out
+    QPushButton* BitBtn8 = nullptr;   // hidden: the reading parse
+    TemperatureChart* Chart1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLineEdit* Edit1 = nullptr;  // hidden
+    QTimer* Timer1 = nullptr;
+    std::array<QLabel*, 3> StatusBar1Panels{};
+
+    // Static captions.
+    QLabel* Label21 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* StartDate = nullptr;
+    QLabel* StopDate = nullptr;
+    QLabel* Label16 = nullptr;
+    QLabel* Label17 = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Meankinetic = nullptr;
+    QLabel* DataPoint = nullptr;
+    QLabel* Label22 = nullptr;
+    // Value labels.
+    QLabel* Label6 = nullptr;   // PID
+    QLabel* Label7 = nullptr;   // start date
+    QLabel* Label8 = nullptr;   // start time
+    QLabel* Label1 = nullptr;   // stop date
+    QLabel* Label11 = nullptr;  // stop time
+    QLabel* Label19 = nullptr;  // elapsed time
+    QLabel* Label12 = nullptr;  // maximum
+    QLabel* Label13 = nullptr;  // minimum
+    QLabel* Label14 = nullptr;  // mean kinetic temperature
+    QLabel* Label9 = nullptr;   // data points
+    QLabel* Label4 = nullptr;   // unit after the maximum
+    QLabel* Label5 = nullptr;   // unit after the minimum
+    QLabel* Label20 = nullptr;  // unit after the MKT
+    QLabel* Label10 = nullptr;  // download status
+
+    // The unit labels of the data report page; the report export reads them.
+    QString RpLabel24, RpLabel25, RpLabel29;
+
+    // The device link and the run's data.
+    std::unique_ptr<THidDeviceController> HidDeviceController1;
+    THidDevice* pic18 = nullptr;  // the checked-out card, owned by the window
+    pic18Report pic18_OutputReport;
+    uint32_t towrite = 0;
+    uint32_t BytesWritten = 0;
+    DownloadState download;
+    LocaleSettings locale;
+
+    // Where the staging stands, for tests and the report: a download was started and its parse
+    // has not run yet; the last parse failed; the completion step has been reached.
+    bool isStaging() const { return staging_; }
+    bool lastParseFailed() const { return parseFailed_; }
+    bool isDownloaded() const { return downloaded_; }
+
+    // The status text shown in Label10 when DOWNLOAD finds a card without readings, and after
+    // a parse that failed.
+    static constexpr const char* kNoReadingsText = "No Readings";
+    static constexpr const char* kDownloadFailedText = "Download Failed";
+    // Once "Downloaded", the completion step keeps repeating, but not more often than this.
+    static constexpr int kDownloadedTickMs = 500;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createControls();
+    void connectHandlers();
+    void placeLogo();
+    void setCaption(QLabel* label, const QString& text);
+    void setStatusText(const QString& text);
+    void setUnitCaptions(bool celsius);
+    void setResultButtonsEnabled(bool enabled);
+    void sendCommand(uint8_t command);
+    void abandonStaging();
+    void deferError(const QString& text);
+    void watchDeviceChanges();
+
+    IHidPlatform& platform_;
+    MainThreadQueue mainThread_;
+    QSocketNotifier* deviceNotifier_ = nullptr;
+    std::unique_ptr<SinkUserMessages> userMessages_;
+    bool activated_ = false;
+    bool destroyed_ = false;
+    bool staging_ = false;
+    bool parseFailed_ = false;
+    bool downloaded_ = false;
+};
+
+}  // namespace halvik
