@@ -1,0 +1,137 @@
+#include "analysis/Statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "TestLocales.h"
+#include "logger/LoggerError.h"
+
+namespace halvik {
+namespace {
+
+using test::WithSeparator;
+
+TEST(ElapsedText, ByNumberOfReadings) {
+    const std::pair<int, const char*> cases[] = {
+        {1, "0 Hour(s),  0 Minute(s)"},
+        {3, "0 Hour(s),  12 Minute(s)"},
+        {11, "1 Hour(s),  0 Minute(s)"},
+        {240, "23 Hour(s),  54 Minute(s)"},
+        {241, "1 Day(s),  0 Hour(s),  0 Minute(s)"},
+        {1440, "5 Day(s),  23 Hour(s),  54 Minute(s)"},
+        {14400, "59 Day(s),  23 Hour(s),  54 Minute(s)"},
+    };
+    for (auto [count, text] : cases)
+        EXPECT_EQ(ElapsedText(count), text) << count;
+}
+
+struct MktCase {
+    std::vector<long double> celsius;
+    const char* text;
+};
+
+class MeanKinetic : public testing::TestWithParam<LocaleSettings> {};
+
+TEST_P(MeanKinetic, Examples) {
+    const MktCase cases[] = {
+        {{20.0L, 25.0L, 30.0L}, "25.9"},
+        {{24.3L, 24.3L, 24.3L}, "24.3"},
+        {{2.0L, 8.0L, 25.0L}, "17.0"},  // well above the arithmetic mean of 11.7
+        {{-18.5L}, "-18.5"},
+        {{0.0L, 0.0L}, "0.0"},
+    };
+    for (const MktCase& c : cases)
+        EXPECT_EQ(StatisticText(MeanKineticTemperature(c.celsius), GetParam()),
+                  WithSeparator(c.text, GetParam()));
+    const long double three[] = {20.0L, 25.0L, 30.0L};
+    EXPECT_NEAR(static_cast<double>(MeanKineticTemperature(three)), 25.858, 0.0005);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, MeanKinetic, testing::Values(test::English(), test::German()),
+                         test::LocaleName);
+
+TEST(StatisticText, ThreeSignificantDigitsAtMost) {
+    const std::pair<long double, const char*> cases[] = {
+        {30.0L, "30.0"},    {-24.25L, "-24.3"}, {99.9L, "99.9"},     {100.4L, "100.0"},
+        {158.7L, "159.0"},  {100.5L, "101.0"},  {-100.4L, "-100.0"}, {999.4L, "999.0"},
+        {999.5L, "1000.0"}, {-0.04L, "0.0"},
+    };
+    for (auto [value, text] : cases) {
+        EXPECT_EQ(StatisticText(value, test::English()), text);
+        EXPECT_EQ(StatisticText(value, test::German()), WithSeparator(text, test::German()));
+    }
+}
+
+StatisticsInput WorkedExample(std::span<const long double> values,
+                              std::span<const long double> celsius, TemperatureUnit unit) {
+    StatisticsInput input;
+    input.values = values;
+    input.celsiusValues = celsius;
+    input.unit = unit;
+    input.firstDate = "  07 JAN  14";
+    input.firstTime = "    09:00";
+    input.lastDate = "  07 JAN  14";
+    input.lastTime = "    09:12";
+    return input;
+}
+
+TEST(ComputeStatistics, WorkedExampleInCelsius) {
+    const long double values[] = {20.0L, 25.0L, 30.0L};
+    StatisticsCaptions c =
+        ComputeStatistics(WorkedExample(values, values, TemperatureUnit::Celsius), test::English());
+    EXPECT_EQ(c.maximum, "   30.0");
+    EXPECT_EQ(c.minimum, "   20.0");
+    EXPECT_EQ(c.mkt, "25.9");
+    EXPECT_EQ(c.startDate, "  07 JAN  14,");
+    EXPECT_EQ(c.startTime, "    09:00");
+    EXPECT_EQ(c.stopDate, "  07 JAN  14,");
+    EXPECT_EQ(c.stopTime, "    09:12");
+    EXPECT_EQ(c.elapsed, "0 Hour(s),  12 Minute(s)");
+}
+
+TEST(ComputeStatistics, FahrenheitMktIsTheCelsiusMktConverted) {
+    // 68, 77 and 86 °F are 20, 25 and 30 °C: MKT 25.858 °C = 78.54 °F. Adding 273.15 to the
+    // Fahrenheit values would give 79.0.
+    const long double fahrenheit[] = {68.0L, 77.0L, 86.0L};
+    const long double celsius[] = {20.0L, 25.0L, 30.0L};
+    StatisticsCaptions c = ComputeStatistics(
+        WorkedExample(fahrenheit, celsius, TemperatureUnit::Fahrenheit), test::German());
+    EXPECT_EQ(c.mkt, "78,5");
+    EXPECT_EQ(c.maximum, "   86,0");
+    EXPECT_EQ(c.minimum, "   68,0");
+}
+
+TEST(ComputeStatistics, HighFahrenheitValuesKeepThreeDigits) {
+    const long double fahrenheit[] = {100.4L, 158.7L};
+    const long double celsius[] = {38.0L, 70.4L};
+    StatisticsCaptions c = ComputeStatistics(
+        WorkedExample(fahrenheit, celsius, TemperatureUnit::Fahrenheit), test::English());
+    EXPECT_EQ(c.maximum, "   159.0");
+    EXPECT_EQ(c.minimum, "   100.0");
+}
+
+TEST(ComputeStatistics, OneReadingAndZero) {
+    const long double one[] = {0.0L};
+    StatisticsCaptions c =
+        ComputeStatistics(WorkedExample(one, one, TemperatureUnit::Celsius), test::English());
+    EXPECT_EQ(c.maximum, "   0.0");
+    EXPECT_EQ(c.minimum, "   0.0");
+    EXPECT_EQ(c.mkt, "0.0");
+    EXPECT_EQ(c.elapsed, "0 Hour(s),  0 Minute(s)");
+}
+
+TEST(ComputeStatistics, NoReadingsOrMismatchedUnitsAreErrors) {
+    const long double two[] = {1.0L, 2.0L};
+    const long double one[] = {1.0L};
+    EXPECT_THROW(
+        ComputeStatistics(WorkedExample({}, {}, TemperatureUnit::Celsius), test::English()),
+        LoggerError);
+    EXPECT_THROW(
+        ComputeStatistics(WorkedExample(two, one, TemperatureUnit::Fahrenheit), test::English()),
+        LoggerError);
+    EXPECT_THROW(MeanKineticTemperature({}), LoggerError);
+}
+
+}  // namespace
+}  // namespace halvik
