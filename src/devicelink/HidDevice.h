@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <thread>
@@ -42,7 +43,9 @@ class THidDeviceReadThread {
                          uint16_t reportLength, IMainThread& mainThread);
     // The stop procedure (main thread): tells the thread to stop and waits for it while running
     // handed-over calls, so a reader blocked in a hand-over always reaches its stop test.
-    void Stop();
+    std::exception_ptr Stop();
+    static void Run(std::shared_ptr<State> s);
+    static void HandOver(const std::shared_ptr<State>& s, bool delivery);
 
     std::string FThreadName;
     std::shared_ptr<State> S;
@@ -127,14 +130,20 @@ class THidDevice {
 
     THidDevice(std::unique_ptr<THidPnPInfo> pnpInfo, THidDeviceController* controller);
     bool IsAccessible() const;
+    void SyncAccess();
+    void StartThreadIfReady();
     void StartThread();
-    void StopThread();
+    // Stops the reader; an exception a handler raised during the stop is rethrown afterwards
+    // when `rethrow` is set.
+    void StopThread(bool rethrow);
     void CloseAllHandles();
     void UnplugStep();
     // A delivery and an error call of the reader, on the main thread.
     void DeliverReport(const uint8_t* report, uint32_t size);
     void ReportReadError(uint32_t error);
 
+    IHidPlatform* FPlatform = nullptr;
+    IMainThread* FMainThread = nullptr;
     THidDeviceController* FMyController = nullptr;
     bool FIsPluggedIn = true;
     bool FIsCheckedOut = false;

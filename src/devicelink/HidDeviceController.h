@@ -108,9 +108,16 @@ class THidDeviceController {
     bool EnumerateStep(int32_t Idx);
     bool CallCheck(THidDevice* device, THidCheckCallback Check);
     void Recount();
+    // What a destroyed, still plugged-in device passes on to the fresh object for its interface.
+    struct Inheritance {
+        THidDataEvent data;
+        bool dataFromController = true;
+        THidPlugEvent unplug;
+        bool unplugFromController = true;
+        int32_t sleepTime = 100;
+    };
     // A device that is being destroyed leaves the list (or gives its place to a fresh object).
-    void DeviceDestroyed(THidDevice* device, const THidDataEvent& data, const THidPlugEvent& unplug,
-                         int32_t sleepTime);
+    void DeviceDestroyed(THidDevice* device, const Inheritance& inherited);
 
     IHidPlatform& FPlatform;
     IMainThread& FMainThread;

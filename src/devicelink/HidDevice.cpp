@@ -1,0 +1,505 @@
+#include "devicelink/HidDevice.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+#include "devicelink/HidDeviceController.h"
+#include "devicelink/HidPlatform.h"
+#include "devicelink/MainThread.h"
+
+namespace halvik {
+
+// The device's read handle, shared between the device (main thread) and its reader thread. The
+// reader opens it when it starts a read; the main thread may close it at any time (unplug,
+// check-in), which cancels a read under way and waits until the reader has let go of it.
+class HidReadChannel {
+  public:
+    HidReadChannel(IHidPlatform& platform, std::string path)
+        : platform_(platform), path_(std::move(path)) {}
+
+    std::atomic<int32_t> sleepTime{100};
+    // Plugged in and checked out (or being shown): the reader may open the handle.
+    std::atomic<bool> accessible{false};
+
+    // Reader: starts a read, opening the handle when needed.
+    bool Begin(int& error) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!handle_) {
+            if (!accessible.load() || gone_) {
+                error = ENODEV;
+                return false;
+            }
+            handle_ = platform_.Open(path_, THidAccess::Read, error);
+            if (!handle_)
+                return false;
+        }
+        reading_ = true;
+        return true;
+    }
+    // Reader: one slice of the wait. Only between Begin and End.
+    HidReadResult Wait(uint8_t* buffer, uint32_t capacity, int timeoutMs) {
+        return handle_->Read(buffer, capacity, timeoutMs);
+    }
+    // Reader: the read has ended. A device that is gone for good gives up its handle, so that
+    // every later read fails to start instead of failing at once over and over.
+    void End(const HidReadResult& result) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            reading_ = false;
+            if (result.status == HidReadResult::Failed &&
+                (result.error == ENODEV || result.error == EIO || result.error == ESHUTDOWN)) {
+                gone_ = true;
+                handle_.reset();
+            }
+        }
+        ended_.notify_all();
+    }
+
+    // Main thread.
+    bool Open() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!handle_ && accessible.load() && !gone_) {
+            int error = 0;
+            handle_ = platform_.Open(path_, THidAccess::Read, error);
+        }
+        return handle_ != nullptr;
+    }
+    void Close() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!handle_)
+            return;
+        if (reading_) {
+            handle_->CancelRead();
+            ended_.wait(lock, [&] { return !reading_ || !handle_; });
+        }
+        handle_.reset();
+    }
+    bool Cancel() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!handle_)
+            return false;
+        handle_->CancelRead();
+        return true;
+    }
+    bool IsOpen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return handle_ != nullptr;
+    }
+
+  private:
+    IHidPlatform& platform_;
+    const std::string path_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    std::unique_ptr<IHidHandle> handle_;
+    bool reading_ = false;
+    bool gone_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The reader
+
+struct THidDeviceReadThread::State {
+    THidDevice* Device = nullptr;  // used only inside handed-over calls, on the main thread
+    std::shared_ptr<HidReadChannel> Channel;
+    IMainThread* MainThread = nullptr;
+    std::atomic<bool> Terminated{false};
+    std::atomic<bool> Finished{false};
+    // Main thread only: a handed-over call of this reader is running now; the device was
+    // destroyed from inside it.
+    bool InHandOver = false;
+    bool Detached = false;
+    // Written by the reader, read by the main thread only inside handed-over calls.
+    uint32_t FErr = 0;
+    uint32_t NumBytesRead = 0;
+    std::vector<uint8_t> Report;
+};
+
+THidDeviceReadThread::THidDeviceReadThread() {
+    throw EControllerError("Direct creation of a TDeviceReadThread object is not allowed");
+}
+
+THidDeviceReadThread::THidDeviceReadThread(THidDevice* device,
+                                           std::shared_ptr<HidReadChannel> channel,
+                                           uint16_t reportLength, IMainThread& mainThread)
+    : S(std::make_shared<State>()) {
+    S->Device = device;
+    S->Channel = std::move(channel);
+    S->MainThread = &mainThread;
+    S->Report.assign(reportLength, 0);
+    T = std::thread(&THidDeviceReadThread::Run, S);
+}
+
+THidDeviceReadThread::~THidDeviceReadThread() {
+    if (T.joinable()) {
+        std::exception_ptr ignored = Stop();
+        (void)ignored;
+    }
+}
+
+std::string THidDeviceReadThread::DebuggerName() const {
+    if (FThreadName.empty())
+        return "THidDeviceReadThread";
+    return FThreadName + " {THidDeviceReadThread}";
+}
+
+std::exception_ptr THidDeviceReadThread::Stop() {
+    std::exception_ptr failure;
+    if (!T.joinable())
+        return failure;
+    S->Terminated = true;
+    S->Channel->Cancel();  // a read under way ends now rather than at the end of its slice
+    if (S->InHandOver) {
+        // Destroyed from inside one of its own handed-over calls: the reader is blocked in that
+        // very hand-over, so it cannot be waited for here. It ends by itself as soon as the call
+        // returns and no longer touches the device.
+        S->Detached = true;
+        T.detach();
+        return failure;
+    }
+    for (;;) {
+        try {
+            S->MainThread->RunPendingUntil([s = S] { return s->Finished.load(); });
+            break;
+        } catch (...) {
+            // A handler raised during the stop: the stop goes on all the same.
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    T.join();
+    return failure;
+}
+
+void THidDeviceReadThread::HandOver(const std::shared_ptr<State>& s, bool delivery) {
+    s->MainThread->PostAndWait([s, delivery] {
+        if (s->Detached)
+            return;
+        s->InHandOver = true;
+        struct Reset {
+            State* s;
+            ~Reset() { s->InHandOver = false; }
+        } reset{s.get()};
+        if (delivery) {
+            s->Device->DeliverReport(s->Report.data(), s->NumBytesRead);
+        } else {
+            s->Device->ReportReadError(s->FErr);
+        }
+    });
+}
+
+void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
+    pthread_setname_np(pthread_self(), "HidReadThread");
+    HidReadChannel& channel = *s->Channel;
+    while (!s->Terminated.load()) {
+        std::fill(s->Report.begin(), s->Report.end(), 0);
+        int error = 0;
+        if (!channel.Begin(error)) {
+            s->FErr = static_cast<uint32_t>(error);
+            HandOver(s, false);
+            continue;
+        }
+        HidReadResult result;
+        for (;;) {
+            result = channel.Wait(s->Report.data(), static_cast<uint32_t>(s->Report.size()),
+                                  channel.sleepTime.load());
+            if (result.status != HidReadResult::Timeout || s->Terminated.load())
+                break;
+        }
+        channel.End(result);
+        // A report read after the stop request is not delivered.
+        if (s->Terminated.load())
+            break;
+        s->NumBytesRead = result.status == HidReadResult::Data
+                              ? std::min<uint32_t>(result.bytes, s->Report.size())
+                              : 0;
+        if (s->NumBytesRead > 0)
+            HandOver(s, true);
+    }
+    s->Finished = true;
+    s->MainThread->Wake();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The device
+
+THidDevice::THidDevice() {
+    throw EControllerError("Direct creation of a THidDevice object is not allowed");
+}
+
+THidDevice::THidDevice(std::unique_ptr<THidPnPInfo> pnpInfo, THidDeviceController* controller)
+    : FPlatform(&controller->FPlatform),
+      FMainThread(&controller->FMainThread),
+      FMyController(controller),
+      FPnPInfo(std::move(pnpInfo)) {
+    FHidOverlappedRead = std::make_shared<HidReadChannel>(*FPlatform, FPnPInfo->DevicePath());
+    FData = controller->FDevDataEvent;
+    FDataError = controller->FDevDataErrorEvent;
+    FUnplug = controller->FDevUnplugEvent;
+    int error = 0;
+    std::unique_ptr<IHidHandle> handle =
+        FPlatform->Open(FPnPInfo->DevicePath(), THidAccess::ReadWrite, error);
+    FHasReadWriteAccess = handle != nullptr;
+    if (!handle)
+        handle = FPlatform->Open(FPnPInfo->DevicePath(), THidAccess::None, error);
+    if (!handle)
+        throw EControllerError("Device cannot be opened");
+    FAttributes = THidAttributes{};
+    if (!handle->GetAttributes(FAttributes)) {
+        throw EControllerError("Device cannot be identified");
+    }
+    FAttributes.Size = 12;
+}
+
+THidDevice::~THidDevice() {
+    THidDeviceController::Inheritance inherited;
+    inherited.data = FData;
+    inherited.dataFromController = FDataFromController;
+    inherited.unplug = FUnplug;
+    inherited.unplugFromController = FUnplugFromController;
+    inherited.sleepTime = ThreadSleepTime();
+    StopThread(false);
+    FData = nullptr;
+    FUnplug = nullptr;
+    CloseAllHandles();
+    FPreparsedData.reset();
+    if (FMyController)
+        FMyController->DeviceDestroyed(this, inherited);
+}
+
+bool THidDevice::IsAccessible() const {
+    return FIsPluggedIn && (FIsCheckedOut || FIsEnumerated);
+}
+
+void THidDevice::SyncAccess() {
+    FHidOverlappedRead->accessible = IsAccessible();
+}
+
+bool THidDevice::CheckOut() {
+    if (!FMyController || !FIsPluggedIn || FIsCheckedOut)
+        return false;
+    const auto& list = FMyController->FList;
+    auto it = std::find(list.begin(), list.end(), this);
+    if (it == list.end())
+        return false;
+    THidDevice* out = nullptr;
+    return FMyController->CheckOutStep(out, static_cast<int32_t>(it - list.begin()), true);
+}
+
+int32_t THidDevice::ThreadSleepTime() const {
+    return FHidOverlappedRead->sleepTime.load();
+}
+
+void THidDevice::SetThreadSleepTime(int32_t milliseconds) {
+    if (milliseconds >= 10 && milliseconds <= 10000)
+        FHidOverlappedRead->sleepTime = milliseconds;
+}
+
+// Handles
+
+bool THidDevice::OpenFile() {
+    if (!FHidFileHandle && IsAccessible()) {
+        int error = 0;
+        FHidFileHandle = FPlatform->Open(FPnPInfo->DevicePath(), THidAccess::ReadWrite, error);
+        FHasReadWriteAccess = FHidFileHandle != nullptr;
+        if (!FHidFileHandle) {
+            FHidFileHandle = FPlatform->Open(FPnPInfo->DevicePath(), THidAccess::None, error);
+        }
+    }
+    return FHidFileHandle != nullptr;
+}
+
+void THidDevice::CloseFile() {
+    FHidFileHandle.reset();
+}
+
+bool THidDevice::OpenFileEx(THidOverlappedMode Mode) {
+    if (!IsAccessible())
+        return false;
+    if (Mode == THidOverlappedMode::omhRead)
+        return FHidOverlappedRead->Open();
+    if (!FHidOverlappedWrite) {
+        int error = 0;
+        FHidOverlappedWrite = FPlatform->Open(FPnPInfo->DevicePath(), THidAccess::Write, error);
+    }
+    return FHidOverlappedWrite != nullptr;
+}
+
+void THidDevice::CloseFileEx(THidOverlappedMode Mode) {
+    if (Mode == THidOverlappedMode::omhRead) {
+        FHidOverlappedRead->Close();
+    } else {
+        FHidOverlappedWrite.reset();
+    }
+}
+
+bool THidDevice::CancelIO(THidOverlappedMode Mode) {
+    if (Mode == THidOverlappedMode::omhRead)
+        return FHidOverlappedRead->Cancel();
+    return FHidOverlappedWrite != nullptr;  // writes are synchronous: nothing is outstanding
+}
+
+void THidDevice::CloseAllHandles() {
+    CloseFile();
+    CloseFileEx(THidOverlappedMode::omhRead);
+    CloseFileEx(THidOverlappedMode::omhWrite);
+}
+
+const THidPreparsedData* THidDevice::PreparsedData() {
+    if (!FPreparsedDataFetched && OpenFile()) {
+        auto data = std::make_unique<THidPreparsedData>();
+        if (FHidFileHandle->GetPreparsedData(*data)) {
+            FPreparsedData = std::move(data);
+            FPreparsedDataFetched = true;
+        }
+        CloseFile();
+    }
+    return FPreparsedData.get();
+}
+
+THidCaps THidDevice::Caps() {
+    const THidPreparsedData* data = PreparsedData();
+    return data ? data->Caps : THidCaps{};
+}
+
+bool THidDevice::WriteFile(const void* Report, uint32_t ToWrite, uint32_t& BytesWritten) {
+    BytesWritten = 0;
+    if (!OpenFile())
+        return false;
+    int error = 0;
+    uint32_t written = 0;
+    const bool ok =
+        FHidFileHandle->Write(static_cast<const uint8_t*>(Report), ToWrite, written, error);
+    BytesWritten = ok ? written : 0;
+    return ok;
+}
+
+bool THidDevice::ReadFile(void* Report, uint32_t ToRead, uint32_t& BytesRead) {
+    BytesRead = 0;
+    if (!OpenFile())
+        return false;
+    const HidReadResult result = FHidFileHandle->Read(static_cast<uint8_t*>(Report), ToRead, -1);
+    if (result.status != HidReadResult::Data)
+        return false;
+    BytesRead = result.bytes;
+    return true;
+}
+
+bool THidDevice::GetFeature(void* Report, uint32_t Size) {
+    return OpenFile() && FHidFileHandle->GetFeature(static_cast<uint8_t*>(Report), Size);
+}
+
+bool THidDevice::SetFeature(const void* Report, uint32_t Size) {
+    return OpenFile() && FHidFileHandle->SetFeature(static_cast<const uint8_t*>(Report), Size);
+}
+
+bool THidDevice::GetInputReport(void* Report, uint32_t Size) {
+    return OpenFile() && FHidFileHandle->GetInputReport(static_cast<uint8_t*>(Report), Size);
+}
+
+bool THidDevice::SetOutputReport(const void* Report, uint32_t Size) {
+    return OpenFile() && FHidFileHandle->SetOutputReport(static_cast<const uint8_t*>(Report), Size);
+}
+
+bool THidDevice::FlushQueue() {
+    return OpenFile() && FHidFileHandle->FlushQueue();
+}
+
+namespace {
+
+// A cached device string: asked while it is empty and the device can be opened, and the
+// handle closed again afterwards.
+template <typename Getter>
+std::string CachedString(THidDevice& device, std::unique_ptr<IHidHandle>& handle,
+                         std::string& cache, Getter get) {
+    if (cache.empty() && device.OpenFile()) {
+        std::string text;
+        if (get(*handle, text))
+            cache = text;
+        device.CloseFile();
+    }
+    return cache;
+}
+
+}  // namespace
+
+std::string THidDevice::VendorName() {
+    return CachedString(*this, FHidFileHandle, FVendorName,
+                        [](IHidHandle& h, std::string& t) { return h.GetManufacturerString(t); });
+}
+
+std::string THidDevice::ProductName() {
+    return CachedString(*this, FHidFileHandle, FProductName,
+                        [](IHidHandle& h, std::string& t) { return h.GetProductString(t); });
+}
+
+std::string THidDevice::SerialNumber() {
+    return CachedString(*this, FHidFileHandle, FSerialNumber,
+                        [](IHidHandle& h, std::string& t) { return h.GetSerialNumberString(t); });
+}
+
+// The reader
+
+void THidDevice::SetOnData(THidDataEvent handler) {
+    if (!handler) {
+        StopThread(true);
+        FData = nullptr;
+    } else {
+        FData = std::move(handler);
+    }
+    FDataFromController = false;
+    StartThreadIfReady();
+}
+
+void THidDevice::StartThreadIfReady() {
+    if (FData && FIsPluggedIn && FIsCheckedOut && FHasReadWriteAccess && !FDataThread) {
+        StartThread();
+    }
+}
+
+void THidDevice::StartThread() {
+    const uint16_t length = Caps().InputReportByteLength;
+    SyncAccess();
+    FDataThread.reset(new THidDeviceReadThread(this, FHidOverlappedRead, length, *FMainThread));
+}
+
+void THidDevice::StopThread(bool rethrow) {
+    if (!FDataThread)
+        return;
+    std::exception_ptr failure = FDataThread->Stop();
+    FDataThread.reset();
+    if (failure && rethrow)
+        std::rethrow_exception(failure);
+}
+
+void THidDevice::DeliverReport(const uint8_t* report, uint32_t size) {
+    // A copy: the handler may replace itself, or destroy the device, while it runs.
+    THidDataEvent handler = FData;
+    if (handler && size > 0) {
+        handler(this, report[0], report + 1, static_cast<uint16_t>(size - 1));
+    }
+}
+
+void THidDevice::ReportReadError(uint32_t error) {
+    THidDataErrorEvent handler = FDataError;
+    if (handler)
+        handler(this, error);
+}
+
+void THidDevice::UnplugStep() {
+    // Not accessible first, so that the reader cannot open the read handle again once closed.
+    FIsPluggedIn = false;
+    SyncAccess();
+    CloseAllHandles();
+    THidPlugEvent handler = std::move(FUnplug);
+    FUnplug = nullptr;
+    if (handler)
+        handler(this);
+}
+
+}  // namespace halvik
