@@ -83,11 +83,10 @@ TPdfFontFactory FindFontClass(std::string_view AName);
 std::vector<std::string> RegisteredFontNames();
 
 // The standard advance widths (thousandths of the font size) of WinAnsiEncoding codes 32 to
-// 255 for the eight proportional base fonts (generated table, see PdfFontWidths.cpp).
+// 255 of the proportional base fonts (generated table, see PdfFontWidths.cpp). The oblique
+// Helvetica kinds use the upright tables.
 extern const std::uint16_t kHelveticaWidths[224];
 extern const std::uint16_t kHelveticaBoldWidths[224];
-extern const std::uint16_t kHelveticaObliqueWidths[224];
-extern const std::uint16_t kHelveticaBoldObliqueWidths[224];
 extern const std::uint16_t kTimesRomanWidths[224];
 extern const std::uint16_t kTimesBoldWidths[224];
 extern const std::uint16_t kTimesItalicWidths[224];
