@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "logger/Conversions.h"
 #include "logger/DecimalText.h"
@@ -44,8 +45,6 @@ long double MeanKineticTemperature(std::span<const long double> celsius) {
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {
     if (input.values.empty())
         throw LoggerError("There are no readings to compute statistics from.");
-    if (input.values.size() != input.celsiusValues.size())
-        throw LoggerError("The readings in the two units do not match.");
 
     StatisticsCaptions captions;
     // Maximum and minimum are taken as the grid holds them, in double precision.
@@ -65,11 +64,18 @@ StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleS
 
     captions.elapsed = ElapsedText(static_cast<int>(input.values.size()));
 
-    // The MKT needs absolute temperatures, so it always works on the Celsius values and a
-    // Fahrenheit download shows the Celsius result converted.
-    long double mkt = MeanKineticTemperature(input.celsiusValues);
-    if (input.unit == TemperatureUnit::Fahrenheit)
-        mkt = mkt * 1.8L + 32.0L;
+    // The MKT needs absolute temperatures: Fahrenheit values go to Celsius and back, so that the
+    // MKT of a Fahrenheit download is the Celsius MKT of the same readings in °F.
+    long double mkt;
+    if (input.unit == TemperatureUnit::Fahrenheit) {
+        std::vector<long double> celsius;
+        celsius.reserve(input.values.size());
+        for (long double f : input.values)
+            celsius.push_back((f - 32.0L) / 1.8L);
+        mkt = MeanKineticTemperature(celsius) * 1.8L + 32.0L;
+    } else {
+        mkt = MeanKineticTemperature(input.values);
+    }
     captions.mkt = StatisticText(mkt, locale);
     return captions;
 }

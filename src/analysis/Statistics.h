@@ -38,16 +38,14 @@ long double MeanKineticTemperature(std::span<const long double> celsius);
 struct StatisticsInput {
     // Column 3 of rows 1..N read back as numbers, in the download's unit.
     std::span<const long double> values;
-    // The same readings as a Celsius download shows them (column 3 texts in °C, read back).
-    // The MKT is always computed from these and, for a Fahrenheit download, converted to °F;
-    // for a Celsius download pass `values` again.
-    std::span<const long double> celsiusValues;
+    // The MKT needs absolute temperatures: for a Fahrenheit download it is computed from the
+    // values converted to °C and the result is converted back to °F.
     TemperatureUnit unit = TemperatureUnit::Celsius;
     std::string_view firstDate, firstTime;  // columns 1 and 2 of row 1
     std::string_view lastDate, lastTime;    // columns 1 and 2 of row N
 };
 
-// Fills every caption. Throws LoggerError for no values or when the two spans differ in length.
+// Fills every caption. Throws LoggerError for no values.
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale);
 
 }  // namespace halvik

@@ -96,9 +96,6 @@ void BitBtn8Click(DownloadState& state, CellStore& grid, TemperatureUnit unit,
         // Everything after this point works on the value as the grid shows it.
         const long double shown = TextToNumber(grid.cell(3, q), locale.decimalSeparator);
         values.push_back(shown);
-        if (fahrenheit)
-            celsiusValues.push_back(
-                TextToNumber(TemperatureText(celsius, locale), locale.decimalSeparator));
         result.points.push_back({static_cast<double>(shown), TimestampLabel(state, locale)});
     }
     grid.setRowCount(count + 1);
@@ -107,8 +104,6 @@ void BitBtn8Click(DownloadState& state, CellStore& grid, TemperatureUnit unit,
 
     StatisticsInput input;
     input.values = values;
-    input.celsiusValues = fahrenheit ? std::span<const long double>(celsiusValues)
-                                     : std::span<const long double>(values);
     input.unit = unit;
     input.firstDate = grid.cell(1, 1);
     input.firstTime = grid.cell(2, 1);
