@@ -1,0 +1,140 @@
+#include "printing/qt/PrintJobs.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "printing/qt/PrinterCanvas.h"
+
+namespace halvik {
+
+namespace {
+
+std::string whyJobDidNotStart(const QPrinter& printer, const std::string& title) {
+    const QString file = printer.outputFileName();
+    if (!file.isEmpty()) {
+        const QFileInfo info(file);
+        QString reason = QStringLiteral("it cannot be written");
+        if (!info.absoluteDir().exists()) {
+            reason = QStringLiteral("its folder %1 does not exist").arg(info.absolutePath());
+        } else if (info.exists() && !info.isWritable()) {
+            reason = QStringLiteral("it is read-only");
+        }
+        return "Cannot print \"" + title + "\" to the file " + file.toStdString() + ": " +
+               reason.toStdString() + ".";
+    }
+    QString name = printer.printerName();
+    if (name.isEmpty())
+        name = QStringLiteral("(no printer)");
+    return "The printer " + name.toStdString() + " could not start the job \"" + title + "\".";
+}
+
+}  // namespace
+
+bool DialogPrintUi::confirm(QPrinter& printer, PrintDialogKind dialog) {
+    QPrintDialog box(&printer, parent_);
+    box.setObjectName(dialog == PrintDialogKind::SelectedRows ? QStringLiteral("PrintDialog1")
+                                                              : QStringLiteral("PrintDialog2"));
+    return box.exec() == QDialog::Accepted;
+}
+
+void DialogPrintUi::showError(const QString& message) {
+    QMessageBox::critical(parent_, QGuiApplication::applicationDisplayName(), message);
+}
+
+QImage logoThroughClipboard(const QImage& picture, QClipboard* clipboard) {
+    if (clipboard == nullptr) {
+        throw ClipboardError("Cannot open clipboard: no clipboard is available");
+    }
+    clipboard->setImage(picture);
+    QImage back = clipboard->image();
+    if (back.isNull()) {
+        throw ClipboardError(
+            "Cannot open clipboard: the clipboard did not give back the logo picture");
+    }
+    return back;
+}
+
+void printLayout(QPrinter& printer, const PrintLayout& layout, const QImage& logo) {
+    printer.setDocName(QString::fromStdString(layout.title));
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        throw PrintSystemError(whyJobDidNotStart(printer, layout.title));
+    }
+    try {
+        drawLayout(layout, painter, printer, logo);
+    } catch (...) {
+        printer.abort();
+        painter.end();
+        throw;
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error) {
+        throw PrintSystemError("The printing system reported an error while printing \"" +
+                               layout.title + "\".");
+    }
+}
+
+TablePrinter::TablePrinter(PrintUi& ui)
+    : ui_(ui),
+      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)),
+      clipboard_(QGuiApplication::clipboard()) {}
+
+TablePrinter::~TablePrinter() = default;
+
+bool TablePrinter::rebuildLogo(const PrintSources& sources, QImage& printLogo) {
+    try {
+        printLogo = logoThroughClipboard(sources.logoPicture, clipboard_);
+        return true;
+    } catch (const ClipboardError& e) {
+        ui_.showError(QString::fromStdString(e.what()));
+        return false;
+    }
+}
+
+PrintOutcome TablePrinter::printSelected(const PrintSources& sources, int selectionTop,
+                                         int selectionBottom, int& printRowFirst, int& printRowLast,
+                                         QImage& printLogo) {
+    if (!rebuildLogo(sources, printLogo))
+        return PrintOutcome::Failed;
+    if (!ui_.confirm(*printer_, PrintDialogKind::SelectedRows))
+        return PrintOutcome::Cancelled;
+    printRowFirst = selectionTop;
+    printRowLast = selectionBottom;
+    try {
+        const TableSource table{sources.cells, sources.pidCaption, sources.columnWidths,
+                                printLogo.width(), printLogo.height()};
+        const PrintLayout layout = layoutSelectedRows(table, kSelectedRowsTitle, printRowFirst,
+                                                      printRowLast, printerMetrics(*printer_));
+        printLayout(*printer_, layout, printLogo);
+        return PrintOutcome::Printed;
+    } catch (const std::runtime_error& e) {
+        ui_.showError(QString::fromStdString(e.what()));
+        return PrintOutcome::Failed;
+    }
+}
+
+PrintOutcome TablePrinter::printAll(const PrintSources& sources, QImage& printLogo) {
+    if (!rebuildLogo(sources, printLogo))
+        return PrintOutcome::Failed;
+    if (!ui_.confirm(*printer_, PrintDialogKind::AllRows))
+        return PrintOutcome::Cancelled;
+    try {
+        printer_->setPageOrientation(QPageLayout::Portrait);
+        const TableSource table{sources.cells, sources.pidCaption, sources.columnWidths,
+                                printLogo.width(), printLogo.height()};
+        const PrintLayout layout = layoutAllRows(table, kAllRowsTitle, printerMetrics(*printer_),
+                                                 PrinterTextMeasurer(*printer_));
+        printLayout(*printer_, layout, printLogo);
+        return PrintOutcome::Printed;
+    } catch (const std::runtime_error& e) {
+        ui_.showError(QString::fromStdString(e.what()));
+        return PrintOutcome::Failed;
+    }
+}
+
+}  // namespace halvik
