@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <string>
 
+#include "views/Clipboard.h"
 #include "views/widgets/Clipboard.h"
 #include "views/widgets/UserMessages.h"
 #include "views/widgets/WidgetFonts.h"
@@ -26,21 +27,6 @@ constexpr int kTextInset = 2;
 
 QString cellText(const CellStore& cells, int column, int row) {
     return QString::fromStdString(cells.cell(column, row));
-}
-
-// The clipboard text of grid rows first..last, all four columns: fields joined by TAB, rows by
-// CR LF, nothing after the last row.
-QString rowsText(const CellStore& cells, int first, int last) {
-    std::string text;
-    for (int row = first; row <= last; ++row) {
-        for (int column = 0; column < CellStore::kColumns; ++column) {
-            text += cells.cell(column, row);
-            text += column + 1 < CellStore::kColumns ? "\t" : "\r\n";
-        }
-    }
-    if (text.size() >= 2)
-        text.resize(text.size() - 2);
-    return QString::fromStdString(text);
 }
 
 void drawCellText(QPainter* painter, const QRect& rect, const QString& text, const QColor& fill,
@@ -116,11 +102,18 @@ class FixedColumnHeader : public QHeaderView {
 
   protected:
     void paintEvent(QPaintEvent* event) override {
-        {
-            QPainter painter(viewport());
-            painter.fillRect(viewport()->rect(), DataGrid::noCellColour());
-        }
         QHeaderView::paintEvent(event);
+        // The style paints the part below the last row as empty header: make it the grid's red.
+        int end = 0;
+        if (count() > 0) {
+            const int last = logicalIndex(count() - 1);
+            end = sectionViewportPosition(last) + sectionSize(last);
+        }
+        if (end < viewport()->height()) {
+            QPainter painter(viewport());
+            painter.fillRect(QRect(0, end, viewport()->width(), viewport()->height() - end),
+                             DataGrid::noCellColour());
+        }
     }
 
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
@@ -265,17 +258,26 @@ void DataGrid::selectRowRange(int top, int bottom) {
         QItemSelectionModel::ClearAndSelect);
 }
 
-QString DataGrid::allRowsText(int recordCount) const {
-    return rowsText(cells_, 1, recordCount);
+QString DataGrid::allRowsText(const std::string& recordCountText) const {
+    return QString::fromStdString(CopyAllText(cells_, recordCountText));
 }
 
 QString DataGrid::selectionText() const {
     const RowRange range = selectedRowRange();
-    return rowsText(cells_, range.top, range.bottom);
+    GridSelection selection;
+    selection.top = range.top;
+    selection.bottom = range.bottom;
+    selection.left = kFirstModelGridColumn;
+    selection.right = CellStore::kColumns - 1;
+    return QString::fromStdString(SelectionCopyText(cells_, selection));
+}
+
+bool DataGrid::copyAll(const std::string& recordCountText) {
+    return putOnClipboard(allRowsText(recordCountText));
 }
 
 bool DataGrid::copyAll(int recordCount) {
-    return putOnClipboard(allRowsText(recordCount));
+    return copyAll(std::to_string(recordCount));
 }
 
 bool DataGrid::copySelection() {

@@ -5,6 +5,7 @@
 #include <QTableView>
 #include <array>
 #include <memory>
+#include <string>
 
 #include "views/CellStore.h"
 
@@ -51,15 +52,18 @@ class DataGrid : public QTableView {
     void selectRowRange(int top, int bottom);
 
     // The clipboard texts: tab-separated fields, rows joined by CR LF, no line break at the end.
-    // All data rows 1..recordCount (all four columns), or the selected rows (columns 0..3).
-    QString allRowsText(int recordCount) const;
+    // All data rows 1..RecordCount (all four columns), or the selected rows (columns 0..3).
+    // The text form of the count is converted as the download state holds it and throws
+    // LoggerError when it is not a number.
+    QString allRowsText(const std::string& recordCountText) const;
     QString selectionText() const;
 
     // The copy functions. Each returns true when the text is on the clipboard; otherwise it has
     // shown "Cannot open clipboard: <reason>" and changed nothing.
-    bool copyAll(int recordCount);  // Copy All
-    bool copySelection();           // Select & Copy (and Ctrl+C)
-    bool rightButtonCopy();         // right-button press: copy the selection, then "Copied"
+    bool copyAll(const std::string& recordCountText);  // Copy All; throws as allRowsText
+    bool copyAll(int recordCount);                     // Copy All of a known count
+    bool copySelection();                              // Select & Copy (and Ctrl+C)
+    bool rightButtonCopy();  // right-button press: copy the selection, then "Copied"
 
     // Seams for tests and the window; nullptr restores the defaults. Not owned.
     void setUserMessages(UserMessages* messages);

@@ -256,6 +256,13 @@ QString TemperatureChart::pointLabel(int x) const {
     return {};
 }
 
+qsizetype TemperatureChart::labelledPoints() const {
+    size_t points = 0;
+    for (const std::vector<QString>& labels : labels_)
+        points = std::max(points, labels.size());
+    return static_cast<qsizetype>(points);
+}
+
 QStringList TemperatureChart::shownLabels() const {
     return shownLabels_;
 }
@@ -285,28 +292,33 @@ void TemperatureChart::rebuildBottomLabels() {
     rebuildingLabels_ = true;
     const AxisRange x = xRange();
 
-    // As many labels as fit side by side, spread evenly over the visible range, each at a point.
+    // As many labels as fit side by side, spread evenly over the visible part that has points,
+    // each at a point.
     const QFontMetrics metrics(bottomAxis_->labelsFont());
     const int labelWidth =
         metrics.horizontalAdvance(keepBlanks(QStringLiteral("00Mmm00  00:00"))) + kLabelGap;
     double plotWidth = chart()->plotArea().width();
     if (plotWidth <= 0)
         plotWidth = std::max(width() - 80, 0);
-    const int labelSlots =
-        std::clamp(static_cast<int>(plotWidth / labelWidth), 1, kMaximumBottomLabels);
     const double span = x.max - x.min;
+    const double from = std::max(x.min, 0.0);
+    const double to = std::min(x.max, static_cast<double>(labelledPoints() - 1));
 
     std::vector<long long> positions;
-    for (int i = 0; i < labelSlots && span > 0; ++i) {
-        const double at = std::round(x.min + (i + 0.5) * span / labelSlots);
-        if (at <= x.min || at > x.max)
-            continue;
-        const auto position = static_cast<long long>(at);
-        if (!positions.empty() && position <= positions.back())
-            continue;
-        if (pointLabel(static_cast<int>(std::min<long long>(position, INT32_MAX))).isEmpty())
-            continue;
-        positions.push_back(position);
+    if (span > 0 && to >= from) {
+        const double shownWidth = plotWidth * (to - from) / span;
+        const int labelSlots =
+            std::clamp(static_cast<int>(shownWidth / labelWidth), 1, kMaximumBottomLabels);
+        for (int i = 0; i < labelSlots; ++i) {
+            const double at = std::round(from + (i + 0.5) * (to - from) / labelSlots);
+            // The axis drops a label at its very minimum.
+            if (at <= x.min || at > x.max || at < from || at > to)
+                continue;
+            const auto position = static_cast<long long>(at);
+            if (!positions.empty() && position <= positions.back())
+                continue;
+            positions.push_back(position);
+        }
     }
 
     QStringList labels;

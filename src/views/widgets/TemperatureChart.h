@@ -6,8 +6,10 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <string>
 #include <vector>
+
+#include "logger/Reading.h"  // TemperatureUnit
+#include "views/Download.h"  // ChartPoint: one reading's value and timestamp label
 
 class QCategoryAxis;
 class QLineSeries;
@@ -17,15 +19,6 @@ class QValueAxis;
 namespace halvik {
 
 class ClipboardAccess;
-
-enum class TemperatureUnit { Celsius, Fahrenheit };
-
-// One reading as the chart takes it: the temperature and its timestamp label (UTF-8, e.g.
-// "07Jan14  09:06"; blanks are kept as they are).
-struct ChartPoint {
-    double value = 0;
-    std::string label;
-};
 
 // A visible range of one axis.
 struct AxisRange {
@@ -54,7 +47,8 @@ class TemperatureChart : public QChartView {
     void setUnit(TemperatureUnit unit);
     TemperatureUnit unit() const { return unit_; }
 
-    // One parse: adds a new line series with these points at X = 0, 1, ... and one point of
+    // One parse: adds a new line series with these points at X = 0, 1, ... (labels are UTF-8,
+    // e.g. "07Jan14  09:06", blanks shown as they are) and one point of
     // value 0 per reading to Series2 (which keeps accumulating). An empty list still adds the
     // (empty) series. Points are handed to the chart in one go.
     void addReadings(const std::vector<ChartPoint>& points);
@@ -93,6 +87,7 @@ class TemperatureChart : public QChartView {
     void rememberRangesOnce();
     void setRanges(AxisRange x, AxisRange y);
     AxisRange fullXRange() const;
+    qsizetype labelledPoints() const;
     void rebuildBottomLabels();
     void updateLeftTicks();
 

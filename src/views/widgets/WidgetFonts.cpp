@@ -9,8 +9,12 @@ namespace halvik {
 namespace {
 
 bool installed(const QString& family) {
-    return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
+    return QFontDatabase::hasFamily(family);
 }
+
+// The narrow face, condensed a little more, brings the widest captions ("Temperature (°F)" in
+// the grid's 110-pixel column) inside their widths as the original face does.
+constexpr int kSubstituteStretch = 95;
 
 bool isSakkalMajalla(const QString& family) {
     QString key = family.toLower();
@@ -38,9 +42,12 @@ QString installedFamilyFor(const QString& family) {
 }
 
 QFont windowFont(const QString& family, int pixelSize, bool bold) {
-    QFont font(installedFamilyFor(family));
+    const QString face = installedFamilyFor(family);
+    QFont font(face);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
+    if (isSakkalMajalla(family) && face.compare(family, Qt::CaseInsensitive) != 0)
+        font.setStretch(kSubstituteStretch);
     return font;
 }
 
