@@ -1102,7 +1102,11 @@ void TPdfDocument::SaveToStream(TPdfOutputStream& AStream) {
     }
     FTrailer->SetXrefAddress(offset());
     FXref->WriteToStream(AStream);
-    FTrailer->Attributes().AddNumberItem("Size", count);
+    if (TPdfNumber* size = FTrailer->Attributes().PdfNumberByName("Size")) {
+        size->SetValue(count);  // keeps its place before Root and Info
+    } else {
+        FTrailer->Attributes().AddNumberItem("Size", count);
+    }
     FTrailer->WriteToStream(AStream);
 }
 

@@ -183,19 +183,19 @@ void AppendInteger(TPdfByteBuffer& buffer, std::int64_t value) {
 }
 
 namespace {
-// The shortest text with at most 15 significant digits and no exponent.
+// The shortest text with at most 15 significant digits and no exponent, independent of the
+// user's locale.
 std::string GeneralDecimal(double value) {
     if (!std::isfinite(value))
         return "0";
-    char text[64];
-    int n = std::snprintf(text, sizeof text, "%.15g", value);
-    std::string s(text, static_cast<std::size_t>(n));
+    char text[400];
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+    std::string s(text, result.ptr);
     if (s.find('e') == std::string::npos)
         return s;
     // Very large or small magnitudes: fixed notation, trailing zeros dropped.
-    char fixed[400];
-    n = std::snprintf(fixed, sizeof fixed, "%.20f", value);
-    s.assign(fixed, static_cast<std::size_t>(n));
+    result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 20);
+    s.assign(text, result.ptr);
     if (s.find('.') != std::string::npos) {
         while (!s.empty() && s.back() == '0')
             s.pop_back();
