@@ -65,30 +65,29 @@ int TextToInt(std::string_view text) {
 }
 
 long double TextToNumber(std::string_view text, std::string_view decimalSeparator) {
-    // The number is rewritten with '.' for std::from_chars, which ignores the process locale.
-    std::string plain;
-    plain.reserve(text.size());
     std::size_t i = SkipBlanks(text);
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
     }
+    // First pass: the syntax, and the value when it fits one exact division.
     std::uint64_t mantissa = 0;
     int significant = 0, fractionDigits = 0, digits = 0;
     auto takeDigit = [&](char c) {
-        plain += c;
         ++digits;
         if (significant > 0 || c != '0')
             ++significant;
         if (significant <= 18)
             mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
     };
+    const std::size_t numberStart = i;
     for (; i < text.size() && IsDigit(text[i]); ++i)
         takeDigit(text[i]);
+    std::size_t separatorAt = std::string_view::npos;
     if (i < text.size() && !decimalSeparator.empty() &&
         text.substr(i).starts_with(decimalSeparator)) {
-        plain += '.';
+        separatorAt = i;
         i += decimalSeparator.size();
         for (; i < text.size() && IsDigit(text[i]); ++i, ++fractionDigits)
             takeDigit(text[i]);
@@ -98,13 +97,12 @@ long double TextToNumber(std::string_view text, std::string_view decimalSeparato
     bool exponent = false;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         exponent = true;
-        plain += 'e';
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            plain += text[i++];
-        std::size_t first = i;
-        for (; i < text.size() && IsDigit(text[i]); ++i)
-            plain += text[i];
+            ++i;
+        const std::size_t first = i;
+        for (; i < text.size() && IsDigit(text[i]); ++i) {
+        }
         if (i == first)
             throw LoggerError(Quoted(text, "floating point value"));
     }
@@ -114,6 +112,16 @@ long double TextToNumber(std::string_view text, std::string_view decimalSeparato
         // Both operands are exact, so one division rounds correctly to the nearest value.
         long double value = static_cast<long double>(mantissa) / PowerOfTen(fractionDigits);
         return negative ? -value : value;
+    }
+    // Long mantissas and exponents: the general conversion, on the number rewritten with '.'
+    // for std::from_chars, which ignores the process locale.
+    std::string plain;
+    if (separatorAt == std::string_view::npos) {
+        plain.append(text.substr(numberStart));
+    } else {
+        plain.append(text.substr(numberStart, separatorAt - numberStart));
+        plain += '.';
+        plain.append(text.substr(separatorAt + decimalSeparator.size()));
     }
     long double value = 0;
     auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);

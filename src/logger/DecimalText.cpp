@@ -87,20 +87,39 @@ std::string FixedOneDecimalText(long double value, int significantDigits,
     long double magnitude = std::fabs(value);
 
     // Fast path for values that are exact doubles of moderate size: times 10 is then exact in
-    // the 64-bit mantissa, so roundl (halves away from zero) rounds on the exact value.
+    // the 64-bit mantissa, so the rounding below works on the exact value.
     if (magnitude < 1e15L &&
         static_cast<long double>(static_cast<double>(magnitude)) == magnitude) {
         int exponent = -1;
-        for (long double power = 1.0L; magnitude >= power; power *= 10.0L)
+        for (double power = 1.0; static_cast<double>(magnitude) >= power; power *= 10.0)
             ++exponent;
-        int decimals = DecimalsKept(exponent, significantDigits);
+        const int decimals = DecimalsKept(exponent, significantDigits);
         if (decimals >= 0) {
-            long double scaled = decimals == 1 ? magnitude * 10.0L : magnitude;
-            auto rounded = static_cast<std::int64_t>(std::roundl(scaled));
-            if (decimals == 0)
-                return Compose(negative, IntText(rounded), '0', decimalSeparator);
-            return Compose(negative, IntText(rounded / 10), static_cast<char>('0' + rounded % 10),
-                           decimalSeparator);
+            const long double scaled = decimals == 1 ? magnitude * 10.0L : magnitude;
+            auto rounded = static_cast<std::uint64_t>(scaled);  // truncation is exact here
+            if (scaled - static_cast<long double>(rounded) >= 0.5L)
+                ++rounded;  // halves up
+            char last = '0';
+            if (decimals == 1) {
+                last = static_cast<char>('0' + rounded % 10);
+                rounded /= 10;
+            }
+            char digits[24];
+            char* first = digits + sizeof digits;
+            do {
+                *--first = static_cast<char>('0' + rounded % 10);
+                rounded /= 10;
+            } while (rounded != 0);
+            const bool zero = last == '0' && first[0] == '0' && first + 1 == digits + sizeof digits;
+            std::string text;
+            text.reserve(static_cast<std::size_t>(digits + sizeof digits - first) + 2 +
+                         decimalSeparator.size());
+            if (negative && !zero)
+                text += '-';
+            text.append(first, digits + sizeof digits);
+            text += decimalSeparator;
+            text += last;
+            return text;
         }
     }
     return ExactText(magnitude, negative, significantDigits, decimalSeparator);

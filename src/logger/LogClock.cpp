@@ -63,13 +63,20 @@ std::string TimestampLabel(const DownloadState& state, const LocaleSettings& loc
         day > DaysInRealMonth(year, month) || state.LogHour < 0 || state.LogHour > 23 ||
         state.LogMinute < 0 || state.LogMinute > 59)
         return {};
-    std::string label = TwoDigitText(static_cast<unsigned>(day));
-    label += locale.shortMonthNames[static_cast<std::size_t>(month - 1)];
-    label += TwoDigitText(static_cast<unsigned>(year % 100));
+    auto twoDigits = [](std::string& text, int value) {
+        text += static_cast<char>('0' + value / 10 % 10);
+        text += static_cast<char>('0' + value % 10);
+    };
+    const std::string& monthName = locale.shortMonthNames[static_cast<std::size_t>(month - 1)];
+    std::string label;
+    label.reserve(10 + monthName.size() + locale.timeSeparator.size());
+    twoDigits(label, day);
+    label += monthName;
+    twoDigits(label, year % 100);
     label += "  ";
-    label += TwoDigitText(static_cast<unsigned>(state.LogHour));
+    twoDigits(label, state.LogHour);
     label += locale.timeSeparator;
-    label += TwoDigitText(static_cast<unsigned>(state.LogMinute));
+    twoDigits(label, state.LogMinute);
     return label;
 }
 

@@ -13,8 +13,12 @@ const char* UnitText(TemperatureUnit unit) {
 }
 
 long double DecodeReading(int exponent, std::uint8_t signAndMantissa) {
-    long double fraction = 1.0L + static_cast<long double>(signAndMantissa & 0x7F) / 128.0L;
-    long double value = std::ldexp(fraction, exponent - 127);
+    // Eight significant bits with a binary exponent of -127..128 (every byte value) are exact
+    // in a double; other exponents are worked in extended precision.
+    const double fraction = 1.0 + static_cast<double>(signAndMantissa & 0x7F) / 128.0;
+    const long double value = exponent >= 0 && exponent <= 255
+                                  ? static_cast<long double>(std::ldexp(fraction, exponent - 127))
+                                  : std::ldexp(static_cast<long double>(fraction), exponent - 127);
     return (signAndMantissa & 0x80) != 0 ? -value : value;
 }
 

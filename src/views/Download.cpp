@@ -74,12 +74,9 @@ void BitBtn8Click(DownloadState& state, CellStore& grid, TemperatureUnit unit,
     const int count = std::clamp(TextToInt(state.RecordCountText), 0, kMaxReadings);
     const bool fahrenheit = unit == TemperatureUnit::Fahrenheit;
     result.points.reserve(static_cast<std::size_t>(count));
-    std::vector<long double> values, celsiusValues;
+    std::vector<long double> values;
     values.reserve(static_cast<std::size_t>(count));
-    if (fahrenheit)
-        celsiusValues.reserve(static_cast<std::size_t>(count));
 
-    std::string cell;
     for (int q = 1; q <= count; ++q) {
         const auto b = static_cast<std::size_t>(2 * q - 2);
         const int exponent = ByteOfGroup(Group(state.DownloadText, b));
@@ -87,9 +84,11 @@ void BitBtn8Click(DownloadState& state, CellStore& grid, TemperatureUnit unit,
         const long double celsius =
             DecodeReading(exponent, static_cast<std::uint8_t>(signAndMantissa));
 
-        cell.assign(kTemperatureIndent);
+        std::string cell;
+        cell.reserve(kTemperatureIndent.size() + 8);
+        cell += kTemperatureIndent;
         cell += TemperatureText(fahrenheit ? FahrenheitReading(celsius) : celsius, locale);
-        grid.setCell(3, q, cell);
+        grid.setCell(3, q, std::move(cell));
         grid.setCell(0, q, IntText(q));
         StepLogTime(state);
 
