@@ -76,7 +76,11 @@ TEST_F(PrintJobs, CancelPrintsNothingButLeavesTheLogoOnTheClipboard) {
 }
 
 TEST_F(PrintJobs, SelectAndPrintSetsTheRowRangeAndContinuesLongSelections) {
-    choosePdfFile();
+    ui_.answer = [this](QPrinter& printer) {
+        useA4PdfFile(printer, file_);
+        printer.setResolution(1200);  // what Qt's PDF printer offers by default
+        return true;
+    };
     TablePrinter printer(ui_);
     EXPECT_EQ(printer.printSelected(sources_, 1, 100, rowFirst_, rowLast_, printLogo_),
               PrintOutcome::Printed);
@@ -85,8 +89,15 @@ TEST_F(PrintJobs, SelectAndPrintSetsTheRowRangeAndContinuesLongSelections) {
     EXPECT_EQ(rowLast_, 100);
     EXPECT_EQ(pdfInfo(file_, "Title"), "SELECTED TEMPERATURE DETAILS");
     EXPECT_EQ(pdfPages(file_), 3);  // 46 rows a page on A4 at 600 dpi
-    // Every selected reading reached paper.
+    // Drawn at the 600 dpi the layout is made for, whatever the dialog's resolution.
+    EXPECT_EQ(printer.printer().resolution(), 600);
+    const QPointF corner = printer.printer().pageRect(QPrinter::DevicePixel).topLeft();
     const auto words = pdfWords(file_);
+    const auto d1 = findWord(words, "D1", 1);
+    ASSERT_TRUE(d1);
+    EXPECT_NEAR(d1->xMin, (corner.x() + 475) * 72 / 600, 0.5);
+    EXPECT_NEAR(d1->yMin, (corner.y() + 900) * 72 / 600, 0.5);
+    // Every selected reading reached paper.
     for (int r = 1; r <= 100; ++r) {
         EXPECT_TRUE(findWord(words, QString("D%1").arg(r)).has_value()) << r;
     }

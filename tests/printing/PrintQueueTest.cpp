@@ -270,6 +270,7 @@ TEST(PrintQueue, BothTablesComeOutOfACupsPdfPrinter) {
         const ChildJob child = printInChild(cups, job.kind, job.readings);
         ASSERT_EQ(child.exitCode, 0) << child.output.toStdString();
         EXPECT_TRUE(child.output.contains("printer=" + kQueue)) << child.output.toStdString();
+        EXPECT_TRUE(child.output.contains("dpi=600")) << child.output.toStdString();
         EXPECT_GE(child.expectedPages, job.minPages) << child.output.toStdString();
 
         QStringList ids;

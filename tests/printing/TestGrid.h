@@ -15,9 +15,10 @@ inline CellStore downloadedGrid(int readings) {
     cells.setCell(2, 0, "    Time");
     cells.setCell(3, 0, "Temperature (°C)");
     for (int r = 1; r <= readings; ++r) {
-        cells.setCell(0, r, std::to_string(r));
-        cells.setCell(1, r, "D" + std::to_string(r));
-        cells.setCell(2, r, "T" + std::to_string(r));
+        const std::string number = std::to_string(r);
+        cells.setCell(0, r, number);
+        cells.setCell(1, r, std::string("D").append(number));
+        cells.setCell(2, r, std::string("T").append(number));
         cells.setCell(3, r, std::string(12, ' ') + std::to_string(r % 40) + ".5");
     }
     cells.setRowCount(readings + 1);

@@ -15,6 +15,12 @@ namespace halvik {
 
 namespace {
 
+// Both layouts place things in device pixels drawn for a 600 dpi printer (at 1200 dpi the 7 pt
+// cells overflow their columns; at 300 dpi the logo lands off an A4 sheet). Qt hands every job to
+// the printing system as vector PDF, so its device resolution is a coordinate system only: fix it
+// at the one the layouts were made for.
+constexpr int kLayoutDotsPerInch = 600;
+
 std::string whyJobDidNotStart(const QPrinter& printer, const std::string& title) {
     const QString file = printer.outputFileName();
     if (!file.isEmpty()) {
@@ -106,6 +112,7 @@ PrintOutcome TablePrinter::printSelected(const PrintSources& sources, int select
     printRowFirst = selectionTop;
     printRowLast = selectionBottom;
     try {
+        printer_->setResolution(kLayoutDotsPerInch);
         const TableSource table{sources.cells, sources.pidCaption, sources.columnWidths,
                                 printLogo.width(), printLogo.height()};
         const PrintLayout layout = layoutSelectedRows(table, kSelectedRowsTitle, printRowFirst,
@@ -125,6 +132,7 @@ PrintOutcome TablePrinter::printAll(const PrintSources& sources, QImage& printLo
         return PrintOutcome::Cancelled;
     try {
         printer_->setPageOrientation(QPageLayout::Portrait);
+        printer_->setResolution(kLayoutDotsPerInch);
         const TableSource table{sources.cells, sources.pidCaption, sources.columnWidths,
                                 printLogo.width(), printLogo.height()};
         const PrintLayout layout = layoutAllRows(table, kAllRowsTitle, printerMetrics(*printer_),
