@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "logger/Conversions.h"
@@ -36,10 +37,19 @@ std::string ElapsedText(int readingCount) {
 long double MeanKineticTemperature(std::span<const long double> celsius) {
     if (celsius.empty())
         throw LoggerError("There are no readings to compute statistics from.");
+    // Readings far outside any temperature range (a damaged reading can decode to 10^38 or to
+    // absolute zero) must not divide by zero: at absolute zero a term is 0, and when every
+    // term is 1 (all readings beyond about 10^20) the mean kinetic temperature is infinite.
     long double sum = 0.0L;
-    for (long double t : celsius)
-        sum += std::exp(-kActivationOverGas / (t + kKelvin));
-    return -kActivationOverGas / std::log(sum / static_cast<long double>(celsius.size())) - kKelvin;
+    for (long double t : celsius) {
+        const long double kelvin = t + kKelvin;
+        if (kelvin != 0.0L)
+            sum += std::exp(-kActivationOverGas / kelvin);
+    }
+    const long double logMean = std::log(sum / static_cast<long double>(celsius.size()));
+    if (logMean == 0.0L)
+        return std::numeric_limits<long double>::infinity();
+    return -kActivationOverGas / logMean - kKelvin;
 }
 
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "TestLocales.h"
@@ -50,6 +51,15 @@ TEST_P(MeanKinetic, Examples) {
 
 INSTANTIATE_TEST_SUITE_P(Locales, MeanKinetic, testing::Values(test::English(), test::German()),
                          test::LocaleName);
+
+TEST(MeanKineticTemperature, ReadingsOutsideAnyTemperatureRange) {
+    const long double huge[] = {1e38L, 3e38L};
+    EXPECT_EQ(StatisticText(MeanKineticTemperature(huge), test::English()), "INF");
+    const long double absoluteZero[] = {-273.15L};
+    EXPECT_EQ(StatisticText(MeanKineticTemperature(absoluteZero), test::English()), "-273.0");
+    const long double belowAbsoluteZero[] = {-1000.0L, 20.0L};
+    EXPECT_FALSE(std::isnan(MeanKineticTemperature(belowAbsoluteZero)));
+}
 
 TEST(StatisticText, ThreeSignificantDigitsAtMost) {
     const std::pair<long double, const char*> cases[] = {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "DownloadFixture.h"
 #include "logger/Header.h"
 #include "logger/LoggerError.h"
@@ -311,6 +313,29 @@ TEST(Parse, ImpossibleHeaderClockKeepsEveryReadingWithoutLabels) {
         ASSERT_TRUE(d.result.hasStatistics);
         EXPECT_EQ(d.result.statistics.mkt, "24.3");
         EXPECT_FALSE(d.grid.cell(1, 300).empty());
+    }
+}
+
+TEST(Parse, EveryBytePairGivesATextThatReadsBackAsANumber) {
+    // Exponent bytes 0 and 255 included: the grid text must stay a number the statistics can
+    // read back, in both units.
+    for (TemperatureUnit unit : {TemperatureUnit::Celsius, TemperatureUnit::Fahrenheit}) {
+        for (int firstPair = 0; firstPair < 65536; firstPair += kMaxReadings) {
+            const int count = std::min(kMaxReadings, 65536 - firstPair);
+            Download d;
+            d.Header(At(7, 1, 14, 9, 0, count));
+            std::vector<std::uint8_t> bytes;
+            for (int pair = firstPair; pair < firstPair + count; ++pair) {
+                bytes.push_back(static_cast<std::uint8_t>(pair >> 8));
+                bytes.push_back(static_cast<std::uint8_t>(pair & 0xFF));
+            }
+            d.Send(bytes);
+            d.Parse(unit);
+            ASSERT_EQ(d.result.points.size(), static_cast<std::size_t>(count));
+            ASSERT_TRUE(d.result.hasStatistics);
+            for (const ChartPoint& p : d.result.points)
+                ASSERT_TRUE(std::isfinite(p.value)) << p.value;
+        }
     }
 }
 
