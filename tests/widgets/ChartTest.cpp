@@ -61,6 +61,7 @@ TEST_F(ChartTest, TheUnitSwitchSetsTheLeftAxisAndItsTitle) {
     EXPECT_EQ(left->titleFont().letterSpacing(), 3);
     EXPECT_EQ(chart.chart()->title(), QStringLiteral("Temperature Chart"));
     EXPECT_FALSE(chart.chart()->legend()->isVisible());
+    EXPECT_EQ(chart.viewport()->cursor().shape(), Qt::PointingHandCursor);
 
     chart.setUnit(TemperatureUnit::Fahrenheit);
     expectRange(chart.yRange(), -4, 158);

@@ -172,17 +172,15 @@ void TemperatureChart::addReadings(const std::vector<ChartPoint>& points) {
 
     auto* series = new QLineSeries(this);
     series->setName(QStringLiteral("Series%1").arg(3 + readingSeries_.size()));
-    series->replace(values);  // before it joins the chart: one hand-over, no per-point redraw
     series->setPointsVisible(false);
     readingSeries_.push_back(series);
     labels_.push_back(std::move(labels));
-
-    series2_->replace(zeros);
     chart()->addSeries(series);
     series->attachAxis(bottomAxis_);
     series->attachAxis(leftAxis_);
 
-    // Attaching may rescale the axes to the new data; the scale is the user's, not the data's.
+    // Attaching may rescale the axes; the scale is the user's, not the data's. Set it before
+    // the points arrive so they are laid out once.
     const AxisRange full = fullXRange();
     if (isZoomed()) {
         savedX_ = full;
@@ -190,6 +188,10 @@ void TemperatureChart::addReadings(const std::vector<ChartPoint>& points) {
     } else {
         setRanges(full, y);
     }
+    // Each series takes all its points in one go: point by point, a shown chart redraws for
+    // every one of them.
+    series2_->replace(zeros);
+    series->replace(values);
     rebuildBottomLabels();
 }
 
@@ -280,9 +282,7 @@ void TemperatureChart::setRanges(AxisRange x, AxisRange y) {
 }
 
 AxisRange TemperatureChart::fullXRange() const {
-    qsizetype points = series2Points_;
-    for (const QLineSeries* series : readingSeries_)
-        points = std::max<qsizetype>(points, series->count());
+    const qsizetype points = std::max(series2Points_, labelledPoints());
     return {0, static_cast<double>(std::max<qsizetype>(points - 1, 1))};
 }
 
