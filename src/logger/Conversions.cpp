@@ -65,6 +65,8 @@ int TextToInt(std::string_view text) {
 }
 
 long double TextToNumber(std::string_view text, std::string_view decimalSeparator) {
+    if (decimalSeparator.empty())
+        decimalSeparator = ".";  // as the texts are written then
     std::size_t i = SkipBlanks(text);
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -85,8 +87,7 @@ long double TextToNumber(std::string_view text, std::string_view decimalSeparato
     for (; i < text.size() && IsDigit(text[i]); ++i)
         takeDigit(text[i]);
     std::size_t separatorAt = std::string_view::npos;
-    if (i < text.size() && !decimalSeparator.empty() &&
-        text.substr(i).starts_with(decimalSeparator)) {
+    if (i < text.size() && text.substr(i).starts_with(decimalSeparator)) {
         separatorAt = i;
         i += decimalSeparator.size();
         for (; i < text.size() && IsDigit(text[i]); ++i, ++fractionDigits)

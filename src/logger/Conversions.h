@@ -15,7 +15,7 @@ int TextToInt(std::string_view text);
 
 // A decimal number with optional leading blanks, an optional sign, digits, and at most one
 // `decimalSeparator` followed by digits (an exponent "E-5" is accepted too). The result is the
-// nearest extended-precision value. Throws
+// nearest extended-precision value. An empty separator is taken as ".". Throws
 // LoggerError("'<text>' is not a valid floating point value") otherwise.
 long double TextToNumber(std::string_view text, std::string_view decimalSeparator);
 

@@ -83,6 +83,9 @@ std::string FixedOneDecimalText(long double value, int significantDigits,
         return value > 0 ? "INF" : "-INF";
     if (significantDigits < 1)
         significantDigits = 1;
+    // Without a separator "24.3" would read as 243.
+    if (decimalSeparator.empty())
+        decimalSeparator = ".";
     bool negative = std::signbit(value);
     long double magnitude = std::fabs(value);
 

@@ -10,7 +10,7 @@ namespace halvik {
 // judged on the exact binary value; a result of zero is written without a minus sign. From
 // 10^(significantDigits-1) upwards the rounded value is an integer and still gets ".0"
 // (significantDigits 3: 158.7 gives "159.0", 1234 gives "1230.0"). Infinities and NaN give
-// "INF", "-INF" and "NAN". Independent of the process locale.
+// "INF", "-INF" and "NAN". An empty separator is taken as ".". Independent of the process locale.
 std::string FixedOneDecimalText(long double value, int significantDigits,
                                 std::string_view decimalSeparator);
 

@@ -60,6 +60,7 @@ TEST(TextToNumber, NearestValueWithTheLocaleSeparator) {
     EXPECT_EQ(TextToNumber("7", "."), 7.0L);
     EXPECT_EQ(TextToNumber("24\u066B3", "\u066B"), Nearest("24.3"));  // a two-byte separator
     EXPECT_EQ(TextToNumber("1.5E3", "."), 1500.0L);
+    EXPECT_EQ(TextToNumber("24.3", ""), Nearest("24.3"));
     EXPECT_EQ(TextToNumber("123456789012345678901.5", "."), Nearest("123456789012345678901.5"));
     EXPECT_EQ(TextToNumber("0.1234567890123456789012345", "."),
               Nearest("0.1234567890123456789012345"));

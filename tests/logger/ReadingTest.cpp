@@ -101,6 +101,7 @@ TEST(FixedOneDecimalText, RoundingAtOneDecimalOrTheSignificantDigits) {
     EXPECT_EQ(FixedOneDecimalText(INFINITY, 4, "."), "INF");
     EXPECT_EQ(FixedOneDecimalText(-INFINITY, 4, "."), "-INF");
     EXPECT_EQ(FixedOneDecimalText(NAN, 4, "."), "NAN");
+    EXPECT_EQ(FixedOneDecimalText(24.25L, 4, ""), "24.3");
 }
 
 // The exact decimal expansion of a double, rounded at one decimal with halves away from zero:
