@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "app/Form3.h"
+
 namespace halvik {
 
 namespace {
@@ -31,7 +33,7 @@ std::vector<double> DemoCardTemperatures() {
     Noise noise;
     constexpr double kPi = 3.14159265358979323846;
     // The door left open: reading index where it starts, minutes to peak, minutes to recover.
-    constexpr int kExcursionStart = 2 * 240 + 60;  // third day, 14:00
+    constexpr int kExcursionStart = 2 * 240 + 50;  // third day, 13:00
     for (int i = 0; i < kReadings; ++i) {
         const int minute = kStartMinuteOfDay + i * kMinutesPerReading;
         const int minuteOfDay = minute % 1440;
@@ -49,12 +51,13 @@ std::vector<double> DemoCardTemperatures() {
         // The excursion: up over 66 minutes, back over 96.
         const int since = i - kExcursionStart;
         if (since >= 0 && since < 11) {
-            t += 6.3 * (since + 1) / 11.0;
+            t += 5.8 * (since + 1) / 11.0;
         } else if (since >= 11 && since < 27) {
-            t += 6.3 * (27 - since) / 16.0;
+            t += 5.8 * (27 - since) / 16.0;
         }
         t += 0.12 * noise.next();
-        values.push_back(std::round(t * 32) / 32);
+        // Sixteenths of a degree: what the card's reading format holds exactly in this range.
+        values.push_back(std::round(t * 16) / 16);
     }
     return values;
 }
@@ -71,6 +74,15 @@ LoggerCardImage MakeDemoCardImage() {
     first.hour = kStartMinuteOfDay / 60;
     first.minute = 0;
     return LoggerCardImage::Make({20, 26, 1, 12, 7}, first, readings);
+}
+
+DemoSession::DemoSession(LoggerCardImage image) : card_(platform_, std::move(image)) {
+    card_.Plug();
+    window_ = std::make_unique<TForm3>(platform_);
+}
+
+DemoSession::~DemoSession() {
+    window_.reset();  // gives the card back before the platform goes
 }
 
 }  // namespace halvik

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/Distributor.h"
 #include "app/Form3.h"
@@ -29,7 +30,14 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, int
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(windowFont(kWindowFace, pixelSize, bold));
+    QFont font = windowFont(kWindowFace, pixelSize, bold);
+    if (caption.contains("   ") && installedFamilyFor(kWindowFace) != kWindowFace) {
+        // Captions whose runs of blanks line up their colons in front of the value labels:
+        // the stand-in face is wider than the designed one, so narrow it until the colons
+        // end before the values again.
+        font.setStretch(std::min(font.stretch(), 82));
+    }
+    label->setFont(font);
     label->setText(caption);
     label->move(left, top);
     label->adjustSize();
@@ -196,6 +204,11 @@ void TForm3::createControls() {
     bar->addWidget(StatusBar1Panels[1]);
     bar->addWidget(StatusBar1Panels[2], 1);
     setStatusBar(bar);
+
+    // The restored size holds the designed client area above the status bar, at the screen's
+    // top-left corner; the window is then shown maximised (where a window manager does that).
+    move(0, 0);
+    resize(kDesignedWidth, kDesignedHeight + bar->height());
 
     // Keyboard focus order.
     QWidget* order[] = {BitBtn1, StringGrid1,  BitBtn2,      BitBtn3, BitBtn4,

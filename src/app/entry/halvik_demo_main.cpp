@@ -8,8 +8,6 @@
 #include "app/DemoCard.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
-#include "devicelink/sim/LoggerCard.h"
-#include "devicelink/sim/SimHidPlatform.h"
 
 int main(int argc, char** argv) {
     if (argc > 2) {
@@ -31,10 +29,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("halvik-demo");
     QApplication::setApplicationDisplayName("Temperature Recorder Card");
-    halvik::SimHidPlatform platform;
-    halvik::SimLoggerCard card(platform, std::move(*image));
-    card.Plug();
-    halvik::TForm3 window(platform);
-    window.showMaximized();
+    halvik::DemoSession demo(std::move(*image));
+    demo.window().showMaximized();
     return QApplication::exec();
 }

@@ -1,0 +1,191 @@
+// halvik-demo end to end on the X server: the demo card downloaded through the real staging,
+// copies read back by xclip from another process, a screenshot kept as a test artifact; and
+// the two programs started as programs.
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QLineSeries>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cmath>
+#include <cstdio>
+
+#include "AppTestSupport.h"
+#include "app/DemoCard.h"
+#include "views/widgets/DataGrid.h"
+#include "views/widgets/TemperatureChart.h"
+
+namespace halvik::testing {
+namespace {
+
+// Reads the clipboard from another process while this one keeps serving it.
+QString clipboardSeenByXclip() {
+    QProcess xclip;
+    xclip.start("xclip", {"-o", "-selection", "clipboard"});
+    if (!xclip.waitForStarted(5000)) {
+        ADD_FAILURE() << "xclip did not start";
+        return {};
+    }
+    if (!waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000)) {
+        xclip.kill();
+        ADD_FAILURE() << "xclip did not finish";
+        return {};
+    }
+    return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+std::string temperatureText(double value) {
+    const double rounded = std::round(value * 10) / 10;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", rounded == 0 ? 0.0 : rounded);
+    return text;
+}
+
+TEST(DemoCard, HoldsSixDaysOfAColdStoreWithOneExcursionAboveEight) {
+    const std::vector<double> values = DemoCardTemperatures();
+    ASSERT_EQ(values.size(), 1440u);
+    int above = 0, runs = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_GT(values[i], 1.0) << i;
+        EXPECT_LT(values[i], 12.0) << i;
+        const bool hot = values[i] > 8.0;
+        above += hot;
+        runs += hot && (i == 0 || values[i - 1] <= 8.0);
+    }
+    EXPECT_EQ(runs, 1);
+    EXPECT_GE(above, 5);
+    const LoggerCardImage image = MakeDemoCardImage();
+    EXPECT_EQ(image.AnnouncedCount(), 1440u);
+    EXPECT_EQ(image.ReadingCount(), 1440u);
+}
+
+TEST(DemoEndToEnd, DownloadTheDemoCardCopyToTheRealClipboardAndKeepAScreenshot) {
+    MessageRecorder recorder;
+    DemoSession demo(MakeDemoCardImage());
+    TForm3& window = demo.window();
+    window.locale = LocaleSettings{};
+    window.showMaximized();
+    ASSERT_TRUE(waitFor([&] { return window.Label9->text() == "   1440"; }));
+    EXPECT_EQ(window.StatusBar1Panels[1]->text(), "Connected");
+
+    window.BitBtn1->click();
+    EXPECT_EQ(window.Timer1->interval(), 1440);
+    ASSERT_TRUE(waitFor([&] { return window.Label10->text() == "Downloaded"; }, 30000));
+    EXPECT_TRUE(recorder.messages.empty());
+
+    const std::vector<double> values = DemoCardTemperatures();
+    const CellStore& cells = window.StringGrid1->cells();
+    ASSERT_EQ(cells.rowCount(), 1441);
+    EXPECT_EQ(cells.cell(1, 1), "  12 JAN  26");
+    EXPECT_EQ(cells.cell(2, 1), "    08:00");
+    EXPECT_EQ(cells.cell(1, 1440), "  18 JAN  26");
+    EXPECT_EQ(cells.cell(2, 1440), "    07:54");
+    for (int row = 1; row <= 1440; row += 97) {
+        EXPECT_EQ(cells.cell(3, row), "            " + temperatureText(values[row - 1])) << row;
+    }
+    ASSERT_EQ(window.Chart1->readingSeries().size(), 1u);
+    EXPECT_EQ(window.Chart1->readingSeries()[0]->count(), 1440);
+    EXPECT_EQ(window.Chart1->pointLabel(0), "12Jan26  08:00");
+    EXPECT_GT(window.Label12->text().trimmed().toDouble(), 8.0);
+    EXPECT_EQ(window.Label19->text(), "5 Day(s),  23 Hour(s),  54 Minute(s)");
+
+    // The screenshot, for people to look at.
+    QTest::qWait(200);
+    const QString artifacts = QString(HALVIK_ARTIFACT_DIR);
+    QDir().mkpath(artifacts);
+    EXPECT_TRUE(window.grab().save(artifacts + "/halvik-demo-downloaded.png"));
+
+    // Copy All, read by another process.
+    window.BitBtn11->click();
+    const QString all = clipboardSeenByXclip();
+    const QStringList lines = all.split("\r\n");
+    ASSERT_EQ(lines.size(), 1440);
+    EXPECT_EQ(lines[0].toStdString(),
+              "1\t  12 JAN  26\t    08:00\t            " + temperatureText(values[0]));
+    EXPECT_EQ(lines[1439].toStdString(),
+              "1440\t  18 JAN  26\t    07:54\t            " + temperatureText(values[1439]));
+    EXPECT_FALSE(all.endsWith("\r\n"));
+
+    // Select & Copy of rows 2 and 3.
+    window.StringGrid1->selectRowRange(2, 3);
+    window.BitBtn12->click();
+    EXPECT_EQ(clipboardSeenByXclip().toStdString(),
+              "2\t  12 JAN  26\t    08:06\t            " + temperatureText(values[1]) + "\r\n" +
+                  "3\t  12 JAN  26\t    08:12\t            " + temperatureText(values[2]));
+
+    // The right-button copy: the same rows, then "Copied".
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(window.StringGrid1->viewport(), Qt::RightButton, {}, QPoint(100, 60));
+    ASSERT_FALSE(recorder.messages.empty());
+    EXPECT_EQ(recorder.messages.back().second, "Copied");
+    EXPECT_EQ(recorder.messages.back().first, MessageKind::Information);
+    EXPECT_EQ(clipboardSeenByXclip().toStdString(),
+              "2\t  12 JAN  26\t    08:06\t            " + temperatureText(values[1]) + "\r\n" +
+                  "3\t  12 JAN  26\t    08:12\t            " + temperatureText(values[2]));
+}
+
+struct ProgramRun {
+    int exitCode = -1;
+    bool stillRunning = false;
+    QString errors;
+};
+
+// Starts a program, lets it run for `aliveMs` and stops it if it is still running then.
+ProgramRun runFor(
+    const QString& program, const QStringList& arguments, int aliveMs,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProgramRun run;
+    if (!process.waitForStarted(5000)) {
+        return run;
+    }
+    waitFor([&] { return process.state() == QProcess::NotRunning; }, aliveMs);
+    run.stillRunning = process.state() != QProcess::NotRunning;
+    if (run.stillRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    } else {
+        run.exitCode = process.exitCode();
+    }
+    run.errors = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+TEST(Programs, HalvikDemoStartsWithItsCardOrACardImageAndRefusesABadImage) {
+    EXPECT_TRUE(runFor(HALVIK_DEMO_BINARY, {}, 2500).stillRunning);
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string good = (folder.path() + "/card.bin").toStdString();
+    cardWith({4.0, 5.0, 6.0}).Save(good);
+    EXPECT_TRUE(runFor(HALVIK_DEMO_BINARY, {QString::fromStdString(good)}, 2500).stillRunning);
+
+    const ProgramRun bad = runFor(HALVIK_DEMO_BINARY, {folder.path() + "/missing.bin"}, 10000);
+    EXPECT_FALSE(bad.stillRunning);
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.errors.startsWith("halvik-demo: ")) << bad.errors.toStdString();
+}
+
+TEST(Programs, WithoutADisplayHalvikSaysHowToRunIt) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    const ProgramRun run = runFor(HALVIK_BINARY, {}, 10000, environment);
+    EXPECT_FALSE(run.stillRunning);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains("no display")) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains("xvfb-run -a halvik")) << run.errors.toStdString();
+}
+
+}  // namespace
+}  // namespace halvik::testing

@@ -1,0 +1,11 @@
+// The window tests need a QApplication on a real X server (the test command runs under xvfb-run).
+
+#include <gtest/gtest.h>
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("Temperature Recorder Card");
+    return RUN_ALL_TESTS();
+}
