@@ -34,7 +34,8 @@ struct HeaderResult {
 // The header handler (the card's OnData handler while waiting for a header): updates the header
 // texts of `state` (ReadHeader), writes row 1 and rows 2..RecordCount of the grid's Date and Time
 // columns (TextCalendar; the time separator of rows 2.. is the locale's) and StopYearText. The
-// grid's row count is not changed. Never reads past data[size - 1] and never throws.
+// grid's row count is not changed. Never reads past data[size - 1]; no report content makes it
+// throw.
 HeaderResult ShowPID(DownloadState& state, CellStore& grid, std::uint8_t reportId,
                      const std::uint8_t* data, std::size_t size, const LocaleSettings& locale);
 
@@ -52,11 +53,12 @@ struct ParseResult {
     StatisticsCaptions statistics;
 };
 
-// The reading parse, run at the fourth staging tick after StartLogClock. With N = RecordCountText
-// read back: for each reading q = 1..N, cuts its two groups from DownloadText, decodes them,
-// writes column 3 (twelve blanks + temperature text, in `unit`) and column 0 (q) of row q, steps
-// the log clock and appends a chart point to result.points. Then sets the row count to N + 1 and
-// fills result.statistics. N = 0 sets the row count to 1 and leaves the statistics alone.
+// The reading parse, run at the fourth staging tick after StartLogClock. `result` is cleared
+// first. With N = RecordCountText read back: for each reading q = 1..N, cuts its two groups from
+// DownloadText, decodes them, writes column 3 (twelve blanks + temperature text, in `unit`) and
+// column 0 (q) of row q, steps the log clock and appends a chart point to result.points. Then sets
+// the row count to N + 1 and fills result.statistics. N = 0 sets the row count to 1 and leaves the
+// statistics alone.
 //
 // A missing or malformed group (the card sent fewer than 2N bytes) throws LoggerError
 // ("'' is not a valid integer value", the group between the quotes) at that reading: the readings
