@@ -215,6 +215,17 @@ TEST_F(GridTest, RightButtonCopiesTheSelectionAndSaysCopiedLeftButtonDoesNot) {
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("Copied"));
     EXPECT_EQ(clipboardText(), QStringLiteral("4\t  07 JAN  14\t    00:18\t            0.4"));
     EXPECT_EQ(grid.selectedRowRange().top, 4);
+
+    // Right presses on the cell last pressed with the left button, a double one included, leave
+    // a selection made since then alone.
+    grid.selectRowRange(1, 2);
+    QTest::mouseClick(grid.viewport(), Qt::RightButton, {}, cellCentre(1, 4));
+    // Through the window system: press, release, press + double click, release.
+    const QPoint inWindow = grid.viewport()->mapTo(grid.window(), cellCentre(1, 4));
+    QTest::mouseDClick(grid.window()->windowHandle(), Qt::RightButton, {}, inWindow);
+    EXPECT_EQ(grid.selectedRowRange().top, 1);
+    EXPECT_EQ(grid.selectedRowRange().bottom, 2);
+    EXPECT_EQ(messages.shown.size(), 5u);  // one "Copied" per press
 }
 
 TEST_F(GridTest, ARefusedClipboardIsReportedAndNothingIsClaimed) {

@@ -315,11 +315,29 @@ void DataGrid::mousePressEvent(QMouseEvent* event) {
         rightButtonCopy();
         return;
     }
-    if (event->button() == Qt::MiddleButton) {
+    if (event->button() != Qt::LeftButton) {
         event->accept();
         return;
     }
     QTableView::mousePressEvent(event);
+}
+
+// Widgets get the second press of a double click as a double click only: for the right button
+// it copies like any press; no button but the left reaches the view's selection.
+void DataGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        QTableView::mouseDoubleClickEvent(event);
+        return;
+    }
+    mousePressEvent(event);
+}
+
+void DataGrid::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {
@@ -332,15 +350,22 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 }
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == header_->viewport() && (event->type() == QEvent::MouseButtonPress ||
-                                           event->type() == QEvent::MouseButtonDblClick)) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton) {
-            rightButtonCopy();
-            return true;
+    if (watched == header_->viewport()) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseButtonRelease: {
+                const auto* mouse = static_cast<QMouseEvent*>(event);
+                if (mouse->button() == Qt::LeftButton)
+                    break;
+                if (mouse->button() == Qt::RightButton &&
+                    event->type() != QEvent::MouseButtonRelease)
+                    rightButtonCopy();
+                return true;
+            }
+            default:
+                break;
         }
-        if (mouse->button() == Qt::MiddleButton)
-            return true;
     }
     return QTableView::eventFilter(watched, event);
 }
