@@ -465,6 +465,8 @@ void THidDevice::StartThreadIfReady() {
 void THidDevice::StartThread() {
     const uint16_t length = Caps().InputReportByteLength;
     SyncAccess();
+    // Opened here rather than by the thread: reports that arrive from now on queue for it.
+    FHidOverlappedRead->Open();
     FDataThread.reset(new THidDeviceReadThread(this, FHidOverlappedRead, length, *FMainThread));
 }
 

@@ -540,15 +540,19 @@ int LinuxHidPlatform::ChangeNotificationFd() const {
 IHidPlatform::Notice LinuxHidPlatform::TakeChangeNotification() {
     if (!FMonitor)
         return Notice::None;
-    pollfd fd = {udev_monitor_get_fd(FMonitor), POLLIN, 0};
-    if (::poll(&fd, 1, 0) <= 0 || !(fd.revents & POLLIN))
-        return Notice::None;
-    udev_device* device = udev_monitor_receive_device(FMonitor);
-    if (!device)
-        return Notice::Other;
-    const std::string action = Text(udev_device_get_action(device));
-    udev_device_unref(device);
-    return (action == "add" || action == "remove") ? Notice::DeviceSetChanged : Notice::Other;
+    for (;;) {
+        pollfd fd = {udev_monitor_get_fd(FMonitor), POLLIN, 0};
+        if (::poll(&fd, 1, 0) <= 0 || !(fd.revents & POLLIN))
+            return Notice::None;
+        // Without a udev daemon the kernel's events of every subsystem arrive, and libudev
+        // drops those of other subsystems here by giving no device.
+        udev_device* device = udev_monitor_receive_device(FMonitor);
+        if (!device)
+            continue;
+        const std::string action = Text(udev_device_get_action(device));
+        udev_device_unref(device);
+        return (action == "add" || action == "remove") ? Notice::DeviceSetChanged : Notice::Other;
+    }
 }
 
 }  // namespace halvik

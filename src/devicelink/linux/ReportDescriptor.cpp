@@ -134,8 +134,12 @@ ReportDescriptorSummary ParseReportDescriptor(const uint8_t* data, std::size_t s
             return invalid;  // reserved item type
         }
     }
+    // Cut off inside a collection.
     if (depth != 0)
-        return invalid;  // cut off inside a collection
+        return invalid;
+    // Every device has a top-level collection; without one the descriptor says nothing.
+    if (summary.collections == 0)
+        return invalid;
 
     uint16_t* lengths[3] = {&summary.inputLength, &summary.outputLength, &summary.featureLength};
     for (int kind = 0; kind < 3; ++kind) {

@@ -265,7 +265,7 @@ std::size_t SimLoggerCard::Send(std::size_t maxReports) {
                 break;
             report = S->outbox.front();
         }
-        if (!FPlatform.FeedInput(id, report))
+        if (!FPlatform.FeedInputIfRoom(id, report))
             break;
         {
             std::lock_guard<std::mutex> lock(S->m);

@@ -329,12 +329,21 @@ void SimHidPlatform::SetWriteAccepted(uint32_t deviceId, bool accepted) {
 }
 
 bool SimHidPlatform::FeedInput(uint32_t deviceId, const std::vector<uint8_t>& report) {
+    return Feed(deviceId, report, true);
+}
+
+bool SimHidPlatform::FeedInputIfRoom(uint32_t deviceId, const std::vector<uint8_t>& report) {
+    return Feed(deviceId, report, false);
+}
+
+bool SimHidPlatform::Feed(uint32_t deviceId, const std::vector<uint8_t>& report, bool countLoss) {
     std::lock_guard<std::mutex> lock(S->m);
     auto device = S->Find(deviceId);
     if (!device || !device->present || device->readableHandles == 0)
         return false;
     if (device->queue.size() >= S->capacity) {
-        ++device->dropped;
+        if (countLoss)
+            ++device->dropped;
         return false;
     }
     device->queue.push_back(report);

@@ -64,6 +64,8 @@ class SimHidPlatform : public IHidPlatform {
     // Input: `report` as the device sends it (for a numbered device byte 0 is the report ID).
     // False when it was lost (no handle that can read is open, or the queue is full).
     bool FeedInput(uint32_t deviceId, const std::vector<uint8_t>& report);
+    // The same, but a full queue is no loss: the report is not taken and can be sent again.
+    bool FeedInputIfRoom(uint32_t deviceId, const std::vector<uint8_t>& report);
     // A source the platform pulls the device's next report from whenever a read finds the
     // queue empty: a device that sends as fast as the host reads. Return false when it has
     // nothing to send. Called on the reading thread with the platform's lock held; it must not
@@ -102,6 +104,7 @@ class SimHidPlatform : public IHidPlatform {
     struct Device;
     struct Shared;
     void PushNotice(char kind);
+    bool Feed(uint32_t deviceId, const std::vector<uint8_t>& report, bool countLoss);
     std::shared_ptr<Shared> S;
 };
 

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "devicelink/HidDeviceController.h"
+#include "devicelink/MainThread.h"
+#include "devicelink/sim/LoggerCard.h"
+#include "devicelink/sim/SimHidPlatform.h"
+
+namespace halvik::testing {
+
+// The main thread of a test is the test's own thread: it pumps the hand-over queue itself.
+class DeviceLinkTest : public ::testing::Test {
+  protected:
+    // Runs handed-over calls until `done` holds; fails the test after a long time (a hang guard,
+    // not a timing check).
+    bool PumpUntil(const std::function<bool()>& done, int limitMs = 20000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ADD_FAILURE() << "condition not reached while pumping the main thread";
+                return false;
+            }
+            queue.RunPendingFor(5);
+        }
+        return true;
+    }
+    // Runs the calls handed over within the next `ms` milliseconds.
+    void PumpFor(int ms) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < deadline)
+            queue.RunPendingFor(2);
+    }
+
+    // A controller over the in-memory platform, with its first rebuild run.
+    std::unique_ptr<THidDeviceController> MakeController() {
+        // Notices of devices plugged before the controller existed are not its business.
+        while (platform.TakeChangeNotification() != IHidPlatform::Notice::None) {
+        }
+        auto controller = std::make_unique<THidDeviceController>(platform, queue);
+        controller->SetOnDeviceChange([this](THidDeviceController*) { ++deviceChanges; });
+        queue.RunPending();
+        return controller;
+    }
+
+    static SimHidPlatform::DeviceSpec Spec(uint16_t vid, uint16_t pid, uint16_t in = 65,
+                                           uint16_t out = 65, bool numbered = false) {
+        SimHidPlatform::DeviceSpec spec;
+        spec.VendorID = vid;
+        spec.ProductID = pid;
+        spec.InputReportByteLength = in;
+        spec.OutputReportByteLength = out;
+        spec.NumberedReports = numbered;
+        return spec;
+    }
+    static SimHidPlatform::DeviceSpec Keyboard() { return Spec(0x046D, 0xC31C, 9, 2); }
+    static SimHidPlatform::DeviceSpec Mouse() { return Spec(0x046D, 0xC077, 5, 0); }
+    static SimHidPlatform::DeviceSpec Logger() { return Spec(0x3543, 0x3543); }
+
+    MainThreadQueue queue;  // constructed on the test thread: that is the main thread
+    SimHidPlatform platform;
+    int deviceChanges = 0;
+};
+
+}  // namespace halvik::testing
