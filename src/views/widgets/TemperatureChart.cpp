@@ -376,6 +376,11 @@ void TemperatureChart::mousePressEvent(QMouseEvent* event) {
     QChartView::mousePressEvent(event);
 }
 
+// Widgets get the second press of a double click as a double click only.
+void TemperatureChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
 void TemperatureChart::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (drag_ == Drag::Zoom) {
