@@ -34,22 +34,56 @@ std::string ElapsedText(int readingCount) {
     return text;
 }
 
-long double MeanKineticTemperature(std::span<const long double> celsius) {
-    if (celsius.empty())
-        throw LoggerError("There are no readings to compute statistics from.");
-    // Readings far outside any temperature range (a damaged reading can decode to 10^38 or to
-    // absolute zero) must not divide by zero: at absolute zero a term is 0, and when every
-    // term is 1 (all readings beyond about 10^20) the mean kinetic temperature is infinite.
+namespace {
+
+// One reading's term of the MKT sum, exp(-dH/R / T) with T in kelvin.
+long double MktTerm(long double celsius) {
+    // A damaged reading can decode to absolute zero: its term is then 0, not a division by zero.
+    const long double kelvin = celsius + kKelvin;
+    return kelvin != 0.0L ? std::exp(-kActivationOverGas / kelvin) : 0.0L;
+}
+
+// The MKT sum over values in the given unit, in reading order. Values read back from the grid
+// are whole tenths and repeat a lot, so each tenth's term is worked out once; the sum is the
+// same, term by term, as computing every term afresh.
+long double MktSum(std::span<const long double> values, bool fahrenheit) {
+    constexpr long long kLowest = -3000, kHighest = 3000;  // tenths: -300.0 .. 300.0
+    std::vector<long double> cached(static_cast<std::size_t>(kHighest - kLowest + 1), -1.0L);
     long double sum = 0.0L;
-    for (long double t : celsius) {
-        const long double kelvin = t + kKelvin;
-        if (kelvin != 0.0L)
-            sum += std::exp(-kActivationOverGas / kelvin);
+    for (long double value : values) {
+        const long double celsius = fahrenheit ? (value - 32.0L) / 1.8L : value;
+        long double* slot = nullptr;
+        if (std::fabs(value) < 300.0L) {
+            const long long tenths = std::llround(value * 10.0L);
+            if (static_cast<long double>(tenths) / 10.0L == value)
+                slot = &cached[static_cast<std::size_t>(tenths - kLowest)];
+        }
+        if (slot == nullptr) {
+            sum += MktTerm(celsius);
+            continue;
+        }
+        if (*slot < 0.0L)
+            *slot = MktTerm(celsius);
+        sum += *slot;
     }
-    const long double logMean = std::log(sum / static_cast<long double>(celsius.size()));
+    return sum;
+}
+
+// The MKT in °C from the sum of `count` terms. When every term is 1 (all readings beyond about
+// 10^20 degrees) the logarithm is 0 and the MKT is infinite.
+long double MktFromSum(long double sum, std::size_t count) {
+    const long double logMean = std::log(sum / static_cast<long double>(count));
     if (logMean == 0.0L)
         return std::numeric_limits<long double>::infinity();
     return -kActivationOverGas / logMean - kKelvin;
+}
+
+}  // namespace
+
+long double MeanKineticTemperature(std::span<const long double> celsius) {
+    if (celsius.empty())
+        throw LoggerError("There are no readings to compute statistics from.");
+    return MktFromSum(MktSum(celsius, false), celsius.size());
 }
 
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {
@@ -76,16 +110,10 @@ StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleS
 
     // The MKT needs absolute temperatures: Fahrenheit values go to Celsius and back, so that the
     // MKT of a Fahrenheit download is the Celsius MKT of the same readings in °F.
-    long double mkt;
-    if (input.unit == TemperatureUnit::Fahrenheit) {
-        std::vector<long double> celsius;
-        celsius.reserve(input.values.size());
-        for (long double f : input.values)
-            celsius.push_back((f - 32.0L) / 1.8L);
-        mkt = MeanKineticTemperature(celsius) * 1.8L + 32.0L;
-    } else {
-        mkt = MeanKineticTemperature(input.values);
-    }
+    const bool fahrenheit = input.unit == TemperatureUnit::Fahrenheit;
+    long double mkt = MktFromSum(MktSum(input.values, fahrenheit), input.values.size());
+    if (fahrenheit)
+        mkt = mkt * 1.8L + 32.0L;
     captions.mkt = StatisticText(mkt, locale);
     return captions;
 }

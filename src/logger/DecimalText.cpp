@@ -1,5 +1,6 @@
 #include "logger/DecimalText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -91,7 +92,7 @@ std::string FixedOneDecimalText(long double value, int significantDigits,
 
     // Fast path for values that are exact doubles of moderate size: times 10 is then exact in
     // the 64-bit mantissa, so the rounding below works on the exact value.
-    if (magnitude < 1e15L &&
+    if (magnitude < 1e15L && decimalSeparator.size() <= 16 &&
         static_cast<long double>(static_cast<double>(magnitude)) == magnitude) {
         int exponent = -1;
         for (double power = 1.0; static_cast<double>(magnitude) >= power; power *= 10.0)
@@ -107,21 +108,22 @@ std::string FixedOneDecimalText(long double value, int significantDigits,
                 last = static_cast<char>('0' + rounded % 10);
                 rounded /= 10;
             }
-            char digits[24];
-            char* first = digits + sizeof digits;
+            // Built right to left in a buffer and copied once: this runs for every reading.
+            char buffer[48];
+            char* const end = buffer + sizeof buffer;
+            char* first = end;
+            *--first = last;
+            first -= decimalSeparator.size();
+            std::copy(decimalSeparator.begin(), decimalSeparator.end(), first);
+            const char* const integerEnd = first;
             do {
                 *--first = static_cast<char>('0' + rounded % 10);
                 rounded /= 10;
             } while (rounded != 0);
-            const bool zero = last == '0' && first[0] == '0' && first + 1 == digits + sizeof digits;
-            std::string text;
-            text.reserve(static_cast<std::size_t>(digits + sizeof digits - first) + 2 +
-                         decimalSeparator.size());
+            const bool zero = last == '0' && first + 1 == integerEnd && *first == '0';
             if (negative && !zero)
-                text += '-';
-            text.append(first, digits + sizeof digits);
-            text += decimalSeparator;
-            text += last;
+                *--first = '-';
+            std::string text(first, end);
             return text;
         }
     }

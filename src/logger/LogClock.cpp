@@ -1,5 +1,7 @@
 #include "logger/LogClock.h"
 
+#include <algorithm>
+
 #include "logger/Conversions.h"
 #include "logger/Header.h"
 
@@ -63,20 +65,26 @@ std::string TimestampLabel(const DownloadState& state, const LocaleSettings& loc
         day > DaysInRealMonth(year, month) || state.LogHour < 0 || state.LogHour > 23 ||
         state.LogMinute < 0 || state.LogMinute > 59)
         return {};
-    auto twoDigits = [](std::string& text, int value) {
-        text += static_cast<char>('0' + value / 10 % 10);
-        text += static_cast<char>('0' + value % 10);
-    };
+    // Built in a buffer and copied once: this runs for every reading of a download.
     const std::string& monthName = locale.shortMonthNames[static_cast<std::size_t>(month - 1)];
-    std::string label;
-    label.reserve(10 + monthName.size() + locale.timeSeparator.size());
-    twoDigits(label, day);
-    label += monthName;
-    twoDigits(label, year % 100);
-    label += "  ";
-    twoDigits(label, state.LogHour);
-    label += locale.timeSeparator;
-    twoDigits(label, state.LogMinute);
+    const std::string& separator = locale.timeSeparator;
+    if (monthName.size() + separator.size() > 48)
+        return {};  // no real locale has such names
+    char buffer[64];
+    char* out = buffer;
+    auto twoDigits = [&out](int value) {
+        *out++ = static_cast<char>('0' + value / 10 % 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    twoDigits(day);
+    out = std::copy(monthName.begin(), monthName.end(), out);
+    twoDigits(year % 100);
+    *out++ = ' ';
+    *out++ = ' ';
+    twoDigits(state.LogHour);
+    out = std::copy(separator.begin(), separator.end(), out);
+    twoDigits(state.LogMinute);
+    std::string label(buffer, out);
     return label;
 }
 

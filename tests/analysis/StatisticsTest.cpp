@@ -52,6 +52,38 @@ TEST_P(MeanKinetic, Examples) {
 INSTANTIATE_TEST_SUITE_P(Locales, MeanKinetic, testing::Values(test::English(), test::German()),
                          test::LocaleName);
 
+// The formula worked term by term, without any shortcut.
+long double PlainMkt(std::span<const long double> celsius) {
+    long double sum = 0.0L;
+    for (long double t : celsius)
+        sum += std::exp(-10000.0L / (t + 273.15L));
+    return -10000.0L / std::log(sum / static_cast<long double>(celsius.size())) - 273.15L;
+}
+
+TEST(MeanKineticTemperature, SameBitsAsThePlainFormula) {
+    std::vector<long double> values;
+    for (int i = 0; i < 14400; ++i) {
+        const long long tenths = (i * 37) % 900 - 400;  // -40.0 .. 49.9, repeating
+        values.push_back(static_cast<long double>(tenths) / 10.0L);
+    }
+    values.push_back(24.31L);  // not a whole tenth
+    values.push_back(512.5L);  // outside the usual range
+    values.push_back(-299.9L);
+    EXPECT_EQ(MeanKineticTemperature(values), PlainMkt(values));
+
+    // Fahrenheit: the Celsius MKT of the converted values, converted back.
+    std::vector<long double> fahrenheit, celsius;
+    for (int i = 0; i < 2000; ++i) {
+        fahrenheit.push_back(static_cast<long double>((i * 13) % 700 + 200) / 10.0L);
+        celsius.push_back((fahrenheit.back() - 32.0L) / 1.8L);
+    }
+    StatisticsInput input;
+    input.values = fahrenheit;
+    input.unit = TemperatureUnit::Fahrenheit;
+    EXPECT_EQ(ComputeStatistics(input, test::English()).mkt,
+              StatisticText(PlainMkt(celsius) * 1.8L + 32.0L, test::English()));
+}
+
 TEST(MeanKineticTemperature, ReadingsOutsideAnyTemperatureRange) {
     const long double huge[] = {1e38L, 3e38L};
     EXPECT_EQ(StatisticText(MeanKineticTemperature(huge), test::English()), "INF");
