@@ -217,7 +217,7 @@ void TForm3::HidDeviceController1DeviceChange(THidDeviceController*) {
     if (destroyed_) {
         return;
     }
-    const THidDevice* before = pic18;
+    const bool cardStayed = pic18 != nullptr && pic18->IsPluggedIn();
     if (pic18 != nullptr && !pic18->IsPluggedIn()) {
         THidDevice* gone = pic18;
         pic18 = nullptr;
@@ -228,7 +228,7 @@ void TForm3::HidDeviceController1DeviceChange(THidDeviceController*) {
     }
     // While a download is staged, another device coming or going must not disturb the card:
     // re-sending the header command would hand the rest of the readings to the header handler.
-    if (staging_ && pic18 != nullptr && pic18 == before) {
+    if (staging_ && cardStayed) {
         setStatusText("Connected");
         BitBtn1->setEnabled(true);
         return;

@@ -144,6 +144,10 @@ struct UnitCase {
     AxisRange axis;
 };
 
+void PrintTo(const UnitCase& c, std::ostream* out) {
+    *out << (c.fahrenheit ? "°F" : "°C");
+}
+
 class DownloadUnits : public WindowTest, public ::testing::WithParamInterface<UnitCase> {};
 
 TEST_P(DownloadUnits, ParseAtTheFourthTickAndDownloadedAtTheTenth) {
