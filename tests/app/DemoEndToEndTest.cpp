@@ -175,6 +175,10 @@ TEST(Programs, HalvikDemoStartsWithItsCardOrACardImageAndRefusesABadImage) {
     EXPECT_TRUE(bad.errors.startsWith("halvik-demo: ")) << bad.errors.toStdString();
 }
 
+TEST(Programs, HalvikStartsOnThisMachinesHidDevices) {
+    EXPECT_TRUE(runFor(HALVIK_BINARY, {}, 2500).stillRunning);
+}
+
 TEST(Programs, WithoutADisplayHalvikSaysHowToRunIt) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");

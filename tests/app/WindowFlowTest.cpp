@@ -323,6 +323,34 @@ TEST_F(WindowTest, UnplugDuringStagingStillParsesWhatArrived) {
     EXPECT_TRUE(recorder.messages.empty());
 }
 
+TEST_F(WindowTest, ACardRepluggedBeforeItsReadingsArrivedEndsInAFailedDownloadThatCanBeRepeated) {
+    plugCard(cardWith(ramp(40)), Pace::Manual);
+    openWindow();
+    ASSERT_TRUE(waitFor([&] { return status() == "Connected"; }));
+    card->Send();
+    waitForHeader("   40");
+    pressDownload();
+    card->Unplug();
+    ASSERT_TRUE(waitFor([&] { return status() == "Not Connected"; }));
+    card->Plug();  // a new connection: the header is asked for again
+    ASSERT_TRUE(waitFor([&] { return status() == "Connected"; }));
+    ASSERT_TRUE(waitFor([&] { return card->Outbox() > 0; }));
+    card->Send();  // the new header, for ShowPID; the readings of the first command are gone
+    QTest::qWait(50);
+    tick(4);
+    EXPECT_EQ(window->Label10->text(), TForm3::kDownloadFailedText);
+    EXPECT_TRUE(resultsEnabled(false));
+    ASSERT_EQ(recorder.errors().size(), 1u);
+
+    pressDownload();
+    ASSERT_TRUE(waitFor([&] { return card->Outbox() == 2; }));
+    card->Send();
+    waitForReadingBytes(40);
+    tick(10);
+    EXPECT_EQ(window->Label10->text(), "Downloaded");
+    EXPECT_EQ(cell(3, 40), "            21.5");
+}
+
 TEST_F(WindowTest, AnotherDeviceComingAndGoingDuringStagingLeavesTheDownloadAlone) {
     plugCard(cardWith(ramp(40)), Pace::Manual);
     openWindow();
