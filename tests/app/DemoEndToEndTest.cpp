@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "AppTestSupport.h"
 #include "app/DemoCard.h"
@@ -173,6 +174,93 @@ TEST(Programs, HalvikDemoStartsWithItsCardOrACardImageAndRefusesABadImage) {
     EXPECT_FALSE(bad.stillRunning);
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.errors.startsWith("halvik-demo: ")) << bad.errors.toStdString();
+}
+
+// Runs a command to its end (pumping events meanwhile) and returns its standard output, or
+// nothing when it failed.
+std::optional<QString> runCommand(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000) ||
+        !waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Clicks at a point of the window (window coordinates), optionally with Shift held.
+void click(const QString& window, int x, int y, bool shift = false) {
+    QStringList arguments = {"mousemove", "--window", window, QString::number(x),
+                             QString::number(y)};
+    if (shift) {
+        arguments << "keydown"
+                  << "shift";
+    }
+    arguments << "click"
+              << "1";
+    if (shift) {
+        arguments << "keyup"
+                  << "shift";
+    }
+    ASSERT_TRUE(runCommand("xdotool", arguments).has_value());
+}
+
+TEST(Programs, HalvikDemoDrivenByClicksCopiesToTheClipboardOfAnotherProcess) {
+    QProcess demo;
+    demo.start(HALVIK_DEMO_BINARY, {});
+    ASSERT_TRUE(demo.waitForStarted(5000));
+    std::optional<QString> found;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            found = runCommand(
+                "xdotool", {"search", "--onlyvisible", "--pid", QString::number(demo.processId()),
+                            "--name", "Temperature Recorder Card"});
+            return found.has_value() && !found->trimmed().isEmpty();
+        },
+        20000));
+    const QString window = found->trimmed().split('\n').first();
+    QTest::qWait(1000);  // the card's header arrives
+
+    click(window, 60, 116);  // DOWNLOAD
+    // Copy All is enabled once the download is complete (ten ticks of 1.44 s).
+    QStringList lines;
+    waitFor(
+        [&] {
+            click(window, 226, 647);
+            const std::optional<QString> text =
+                runCommand("xclip", {"-o", "-selection", "clipboard"});
+            lines = text ? text->split("\r\n") : QStringList();
+            return lines.size() == 1440;
+        },
+        40000);
+    ASSERT_EQ(lines.size(), 1440);
+    const std::vector<double> values = DemoCardTemperatures();
+    EXPECT_EQ(lines[0].toStdString(),
+              "1\t  12 JAN  26\t    08:00\t            " + temperatureText(values[0]));
+    EXPECT_EQ(lines[1439].toStdString(),
+              "1440\t  18 JAN  26\t    07:54\t            " + temperatureText(values[1439]));
+
+    // Rows 2 and 3 (24 pixels a row from the grid's top at 154), then Select & Copy.
+    click(window, 150, 154 + 2 * 24 + 12);
+    click(window, 150, 154 + 3 * 24 + 12, true);
+    click(window, 314, 647);
+    QTest::qWait(300);
+    const std::optional<QString> selected = runCommand("xclip", {"-o", "-selection", "clipboard"});
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_EQ(selected->toStdString(),
+              "2\t  12 JAN  26\t    08:06\t            " + temperatureText(values[1]) + "\r\n" +
+                  "3\t  12 JAN  26\t    08:12\t            " + temperatureText(values[2]));
+
+    demo.terminate();
+    if (!demo.waitForFinished(5000)) {
+        demo.kill();
+        demo.waitForFinished(5000);
+    }
 }
 
 TEST(Programs, HalvikStartsOnThisMachinesHidDevices) {
