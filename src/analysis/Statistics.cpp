@@ -54,7 +54,7 @@ long double MktSum(std::span<const long double> values, bool fahrenheit) {
         const long double celsius = fahrenheit ? (value - 32.0L) / 1.8L : value;
         long double* slot = nullptr;
         if (std::fabs(value) < 300.0L) {
-            const long long tenths = std::llround(value * 10.0L);
+            const auto tenths = static_cast<long long>(value * 10.0L + (value < 0 ? -0.5L : 0.5L));
             if (static_cast<long double>(tenths) / 10.0L == value)
                 slot = &cached[static_cast<std::size_t>(tenths - kLowest)];
         }

@@ -12,13 +12,31 @@ const char* UnitText(TemperatureUnit unit) {
     return unit == TemperatureUnit::Celsius ? "\u00B0C" : "\u00B0F";
 }
 
+namespace {
+
+// 2^(e - 127) for every exponent byte, exact in a double (halving and doubling are exact).
+struct PowersOfTwo {
+    double value[256] = {};
+    constexpr PowersOfTwo() {
+        double power = 1.0;
+        for (int i = 0; i < 127; ++i)
+            power /= 2.0;
+        for (int e = 0; e < 256; ++e, power *= 2.0)
+            value[e] = power;
+    }
+};
+constexpr PowersOfTwo kPowersOfTwo;
+
+}  // namespace
+
 long double DecodeReading(int exponent, std::uint8_t signAndMantissa) {
     // Eight significant bits with a binary exponent of -127..128 (every byte value) are exact
     // in a double; other exponents are worked in extended precision.
     const double fraction = 1.0 + static_cast<double>(signAndMantissa & 0x7F) / 128.0;
-    const long double value = exponent >= 0 && exponent <= 255
-                                  ? static_cast<long double>(std::ldexp(fraction, exponent - 127))
-                                  : std::ldexp(static_cast<long double>(fraction), exponent - 127);
+    const long double value =
+        exponent >= 0 && exponent <= 255
+            ? static_cast<long double>(fraction * kPowersOfTwo.value[exponent])
+            : std::ldexp(static_cast<long double>(fraction), exponent - 127);
     return (signAndMantissa & 0x80) != 0 ? -value : value;
 }
 

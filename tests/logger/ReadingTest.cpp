@@ -49,6 +49,16 @@ TEST_P(ReadingTexts, DecodedValueAndTextInBothUnits) {
 INSTANTIATE_TEST_SUITE_P(Locales, ReadingTexts, testing::Values(English(), German()),
                          test::LocaleName);
 
+TEST(DecodeReading, EveryExponentIsAnOrdinaryPowerOfTwo) {
+    for (int e = 0; e < 256; ++e) {
+        EXPECT_EQ(DecodeReading(e, 0x00), std::ldexp(1.0L, e - 127)) << e;
+        EXPECT_EQ(DecodeReading(e, 0xFF), -std::ldexp(1.0L + 127.0L / 128.0L, e - 127)) << e;
+    }
+    // Exponents that no byte gives still decode by the same rule.
+    EXPECT_EQ(DecodeReading(300, 0x40), std::ldexp(1.5L, 173));
+    EXPECT_EQ(DecodeReading(-5, 0x80), -std::ldexp(1.0L, -132));
+}
+
 TEST(CelsiusToFahrenheit, RoundsOnceToSinglePrecision) {
     // -11.65 and 33.35 are not representable: the single-precision results lie just inside,
     // which is why the grid shows -11.6 and 33.3.
