@@ -26,38 +26,36 @@ class HidReadChannel {
     // Plugged in and checked out (or being shown): the reader may open the handle.
     std::atomic<bool> accessible{false};
 
-    // Reader: starts a read, opening the handle when needed.
-    bool Begin(int& error) {
+    // Reader: starts a read, opening the handle when needed. `current` keeps the handle alive
+    // for the length of the read, even when the main thread closes it meanwhile.
+    bool Begin(int& error, std::shared_ptr<IHidHandle>& current) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!handle_) {
             if (!accessible.load() || gone_) {
                 error = ENODEV;
                 return false;
             }
-            handle_ = platform_.Open(path_, THidAccess::Read, error);
-            if (!handle_)
+            std::shared_ptr<IHidHandle> opened = platform_.Open(path_, THidAccess::Read, error);
+            if (!opened)
                 return false;
+            handle_ = std::move(opened);
         }
-        reading_ = true;
+        current = handle_;
+        reading_ = handle_;
         return true;
-    }
-    // Reader: one slice of the wait. Only between Begin and End.
-    HidReadResult Wait(uint8_t* buffer, uint32_t capacity, int timeoutMs) {
-        return handle_->Read(buffer, capacity, timeoutMs);
     }
     // Reader: the read has ended. A device that is gone for good gives up its handle, so that
     // every later read fails to start instead of failing at once over and over.
-    void End(const HidReadResult& result) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            reading_ = false;
-            if (result.status == HidReadResult::Failed &&
-                (result.error == ENODEV || result.error == EIO || result.error == ESHUTDOWN)) {
-                gone_ = true;
+    void End(const HidReadResult& result, std::shared_ptr<IHidHandle>& current) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (result.status == HidReadResult::Failed &&
+            (result.error == ENODEV || result.error == EIO || result.error == ESHUTDOWN)) {
+            gone_ = true;
+            if (handle_ == current)
                 handle_.reset();
-            }
         }
-        ended_.notify_all();
+        reading_.reset();
+        current.reset();
     }
 
     // Main thread.
@@ -69,22 +67,21 @@ class HidReadChannel {
         }
         return handle_ != nullptr;
     }
+    // Closes the handle. A read under way on it is cancelled and ends at once; the handle itself
+    // goes when that read has ended.
     void Close() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!handle_)
-            return;
-        if (reading_) {
-            handle_->CancelRead();
-            ended_.wait(lock, [&] { return !reading_ || !handle_; });
-        }
-        handle_.reset();
+        std::shared_ptr<IHidHandle> closing;
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing = std::move(handle_);
+        if (closing && reading_ == closing)
+            closing->CancelRead();
     }
+    // Cancels the read under way; false when the handle is closed.
     bool Cancel() {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!handle_)
-            return false;
-        handle_->CancelRead();
-        return true;
+        if (reading_)
+            reading_->CancelRead();
+        return handle_ != nullptr;
     }
     bool IsOpen() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -95,9 +92,8 @@ class HidReadChannel {
     IHidPlatform& platform_;
     const std::string path_;
     std::mutex mutex_;
-    std::condition_variable ended_;
-    std::unique_ptr<IHidHandle> handle_;
-    bool reading_ = false;
+    std::shared_ptr<IHidHandle> handle_;
+    std::shared_ptr<IHidHandle> reading_;  // the handle a read is under way on
     bool gone_ = false;
 };
 
@@ -199,19 +195,20 @@ void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
     while (!s->Terminated.load()) {
         std::fill(s->Report.begin(), s->Report.end(), 0);
         int error = 0;
-        if (!channel.Begin(error)) {
+        std::shared_ptr<IHidHandle> handle;
+        if (!channel.Begin(error, handle)) {
             s->FErr = static_cast<uint32_t>(error);
             HandOver(s, false);
             continue;
         }
         HidReadResult result;
         for (;;) {
-            result = channel.Wait(s->Report.data(), static_cast<uint32_t>(s->Report.size()),
+            result = handle->Read(s->Report.data(), static_cast<uint32_t>(s->Report.size()),
                                   channel.sleepTime.load());
             if (result.status != HidReadResult::Timeout || s->Terminated.load())
                 break;
         }
-        channel.End(result);
+        channel.End(result, handle);
         // A report read after the stop request is not delivered.
         if (s->Terminated.load())
             break;

@@ -76,14 +76,16 @@ bool MainThreadQueue::RunOne(Item* item) {
         failure = std::current_exception();
     }
     std::function<void(std::exception_ptr)> handler;
+    const bool waited = item->waited;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         handler = exceptionHandler_;
-        if (item->waited) {
-            item->done = true;  // the waiting thread owns the item from here on
+        if (waited) {
+            // The waiting thread owns the item from here on: it may be gone at once.
+            item->done = true;
         }
     }
-    if (item->waited) {
+    if (waited) {
         finished_.notify_all();
     } else {
         delete item;
