@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/Distributor.h"
 #include "app/ErrorBox.h"
@@ -241,6 +242,7 @@ void TForm3::UpdateControls() {
         setStatusText("Connected");
         BitBtn1->setEnabled(true);
         sendCommand(kCommandSendHeader);
+        awaitingHeader_ = true;
         pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
                                 uint16_t Size) { ShowPID(HidDev, ReportID, Data, Size); });
     } else {
@@ -264,6 +266,7 @@ void TForm3::ShowPID(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16_
     const HeaderResult header =
         halvik::ShowPID(download, StringGrid1->cells(), ReportID, Data, Size, locale);
     if (header.accepted) {
+        awaitingHeader_ = false;
         setCaption(Label6, fromUtf8(header.pidLabel));
         setCaption(Label9, fromUtf8(header.dataPointsLabel));
         StringGrid1->refresh();
@@ -281,6 +284,12 @@ void TForm3::ShowRead(THidDevice*, uint8_t, const uint8_t* Data, uint16_t Size) 
 
 void TForm3::BitBtn1Click() {
     StartLogClock(download);  // fails before anything else changes when no header came yet
+    if (awaitingHeader_ && pic18 != nullptr) {
+        // The card's answer to the header command is still on its way: it would arrive at the
+        // download handler and shift every reading by a report.
+        throw std::runtime_error(
+            "The card has not sent its header yet. Please press DOWNLOAD again in a moment.");
+    }
     const int count = TextToInt(download.RecordCountText);
     if (count == 0) {
         // An empty card: nothing to download, and no staging that could never end.

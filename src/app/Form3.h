@@ -170,6 +170,7 @@ class TForm3 : public QMainWindow {
     std::unique_ptr<SinkUserMessages> userMessages_;
     bool activated_ = false;
     bool destroyed_ = false;
+    bool awaitingHeader_ = false;  // the header command was sent and not answered yet
     bool staging_ = false;
     bool parseFailed_ = false;
     bool downloaded_ = false;

@@ -55,9 +55,12 @@ class WindowTest : public ::testing::Test {
 
     QString status() const { return window->StatusBar1Panels[1]->text(); }
 
+    // Waits for the header of the card connected now (an unplug empties PidText, a header
+    // fills it again).
     void waitForHeader(const QString& dataPoints) {
         ASSERT_TRUE(waitFor([&] {
-            return status() == "Connected" && window->Label9->text() == dataPoints;
+            return status() == "Connected" && !window->download.PidText.empty() &&
+                   window->Label9->text() == dataPoints;
         })) << status().toStdString()
             << " / " << window->Label9->text().toStdString();
     }
@@ -215,14 +218,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.fahrenheit ? "Fahrenheit" : "Celsius"; });
 
 TEST_F(WindowTest, TheStagingTimerRunsTheDownloadToTheEndByItself) {
-    // 60 readings: 60 ms a tick, time enough for the card's two reports before the parse.
-    plugCard(cardWith(ramp(60)));
+    // 150 readings: 150 ms a tick, time enough for the card's five reports before the parse.
+    plugCard(cardWith(ramp(150)));
     openWindow();
-    waitForHeader("   60");
+    waitForHeader("   150");
     window->BitBtn1->click();
-    EXPECT_EQ(window->Timer1->interval(), 60);
+    EXPECT_EQ(window->Timer1->interval(), 150);
     ASSERT_TRUE(waitFor([&] { return window->Label10->text() == "Downloaded"; }));
-    EXPECT_EQ(cell(3, 60), "            31.5");
+    EXPECT_EQ(cell(3, 150), "            76.5");
     EXPECT_TRUE(resultsEnabled(true));
     // The completion step keeps repeating, at a calm pace.
     EXPECT_TRUE(window->Timer1->isActive());
@@ -239,6 +242,35 @@ TEST_F(WindowTest, DownloadBeforeAnyHeaderShowsTheConversionErrorAndSendsNothing
     EXPECT_FALSE(window->Timer1->isActive());
     EXPECT_NE(window->cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(card->Commands(), std::vector<uint8_t>{22});
+}
+
+TEST_F(WindowTest, DownloadWhileTheHeaderAnswerIsOnItsWayIsRefusedSoNoReadingShifts) {
+    plugCard(cardWith({1.0, 2.0}), Pace::Manual);
+    openWindow();
+    ASSERT_TRUE(waitFor([&] { return status() == "Connected"; }));
+    card->Send();
+    waitForHeader("   2");
+    // Another device comes: the card is asked for its header again.
+    SimHidPlatform::DeviceSpec keyboardSpec;
+    keyboardSpec.VendorID = 0x1234;
+    keyboardSpec.ProductID = 0x5678;
+    const uint32_t keyboard = platform.Plug(keyboardSpec);
+    ASSERT_TRUE(waitFor([&] { return card->Commands().size() == 2; }));
+    window->BitBtn1->click();
+    ASSERT_EQ(recorder.errors().size(), 1u);
+    EXPECT_TRUE(recorder.errors()[0].startsWith("The card has not sent its header yet."));
+    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_EQ(card->Commands(), (std::vector<uint8_t>{22, 22}));
+    card->Send();  // the header arrives
+    QTest::qWait(100);
+    pressDownload();
+    EXPECT_EQ(card->Commands(), (std::vector<uint8_t>{22, 22, 11}));
+    card->Send();
+    waitForReadingBytes(2);
+    tick(10);
+    EXPECT_EQ(window->Label10->text(), "Downloaded");
+    EXPECT_EQ(cell(3, 1), "            1.0");
+    platform.Unplug(keyboard);
 }
 
 TEST_F(WindowTest, ACardWithoutReadingsSaysSoInsteadOfWaitingForever) {
