@@ -109,7 +109,7 @@ struct THidDeviceReadThread::State {
     // Main thread only: a handed-over call of this reader is running now; the device was
     // destroyed from inside it.
     bool InHandOver = false;
-    bool Detached = false;
+    std::atomic<bool> Detached{false};
     // Written by the reader, read by the main thread only inside handed-over calls.
     uint32_t FErr = 0;
     uint32_t NumBytesRead = 0;
@@ -218,8 +218,11 @@ void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
         if (s->NumBytesRead > 0)
             HandOver(s, true);
     }
+    // A detached reader has nobody waiting for it, and the hand-over may already be gone.
+    const bool detached = s->Detached.load();
     s->Finished = true;
-    s->MainThread->Wake();
+    if (!detached)
+        s->MainThread->Wake();
 }
 
 // ---------------------------------------------------------------------------------------------

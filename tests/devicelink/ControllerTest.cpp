@@ -270,6 +270,22 @@ TEST_F(ControllerTest, DestroyingTheHeldLoggerWhilePluggedListsAFreshCheckedInOb
     delete again;
 }
 
+TEST_F(ControllerTest, HeldDeviceWhoseInterfaceCannotBeReopenedLeavesTheListOnDestruction) {
+    const uint32_t id = platform.Plug(Logger());
+    auto controller = MakeController();
+    THidDevice* held = nullptr;
+    ASSERT_TRUE(controller->CheckOutByIndex(held, 0));
+    platform.SetOpenable(id, false, false);  // the fresh object for it cannot be opened
+    delete held;                             // a destructor cannot raise: no crash, no entry
+    EXPECT_EQ(controller->ListCount(), 0);
+    EXPECT_EQ(controller->NumCheckedOutDevices(), 0);
+    EXPECT_EQ(controller->NumCheckedInDevices(), 0);
+    platform.SetOpenable(id, true, true);
+    platform.NotifyOtherChange();
+    controller->HandleNotification();
+    EXPECT_EQ(controller->ListCount(), 1) << "the next rebuild lists it again";
+}
+
 TEST_F(ControllerTest, DeviceThatVanishesBeforeItIsOpenedFailsTheRebuildAndChangesNothing) {
     platform.Plug(Keyboard());
     auto controller = MakeController();
