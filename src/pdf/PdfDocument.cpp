@@ -398,7 +398,7 @@ void TPdfCanvas::SetPage(TPdfDictionary* APage) {
         FPage->AddInternalItem("_Leading", std::make_unique<TPdfReal>(FAttr.Leading()));
     }
     FPage = APage;
-    FContents = APage ? dynamic_cast<TPdfStream*>(APage->ValueByName("Contents")) : nullptr;
+    FContents = APage ? PdfCast<TPdfStream>(APage->ValueByName("Contents")) : nullptr;
     if (APage == nullptr)
         return;
     if (TPdfName* font = APage->PdfNameByName("_Font")) {
@@ -593,14 +593,14 @@ void TPdfCanvas::DrawXObjectEx(float X, float Y, float AWidth, float AHeight, fl
 
 int TPdfCanvas::PageWidth() const {
     TPdfArray* box = Page()->PdfArrayByName("MediaBox");
-    auto* value = box ? dynamic_cast<TPdfNumber*>(box->Items(2)) : nullptr;
-    return value ? value->Value() : FPdfDocument->DefaultPageWidth();
+    std::int32_t value;
+    return box && box->NumberAt(2, value) ? value : FPdfDocument->DefaultPageWidth();
 }
 
 int TPdfCanvas::PageHeight() const {
     TPdfArray* box = Page()->PdfArrayByName("MediaBox");
-    auto* value = box ? dynamic_cast<TPdfNumber*>(box->Items(3)) : nullptr;
-    return value ? value->Value() : FPdfDocument->DefaultPageHeight();
+    std::int32_t value;
+    return box && box->NumberAt(3, value) ? value : FPdfDocument->DefaultPageHeight();
 }
 
 namespace {
@@ -616,13 +616,13 @@ TPdfArray& MediaBox(TPdfDictionary* page, const TPdfDocument& doc) {
 }  // namespace
 
 void TPdfCanvas::SetPageWidth(int AValue) {
-    if (auto* n = dynamic_cast<TPdfNumber*>(MediaBox(Page(), *FPdfDocument).Items(2))) {
+    if (auto* n = PdfCast<TPdfNumber>(MediaBox(Page(), *FPdfDocument).Items(2))) {
         n->SetValue(AValue);
     }
 }
 
 void TPdfCanvas::SetPageHeight(int AValue) {
-    if (auto* n = dynamic_cast<TPdfNumber*>(MediaBox(Page(), *FPdfDocument).Items(3))) {
+    if (auto* n = PdfCast<TPdfNumber>(MediaBox(Page(), *FPdfDocument).Items(3))) {
         n->SetValue(AValue);
     }
 }
@@ -1016,7 +1016,9 @@ void TPdfDocument::AddPage() {
 std::unique_ptr<TPdfFont> TPdfDocument::CreateFont(std::string_view FontName) {
     TPdfFontFactory factory = FindFontClass(FontName);
     std::unique_ptr<TPdfFont> font = factory(FXref.get(), std::string(FontName));
-    font->Data()->AddNameItem("Name", "F" + std::to_string(FFontList.size()));
+    std::string name = std::to_string(FFontList.size());
+    name.insert(name.begin(), 'F');
+    font->Data()->AddNameItem("Name", std::move(name));
     return font;
 }
 

@@ -32,8 +32,10 @@ void TPdfType1Font::Build(TPdfXref* AXref, std::string_view baseFont,
         data->AddNumberItem(key, value);
     data->AddNameItem("BaseFont", std::string(baseFont));
     auto widths = std::make_unique<TPdfArray>(AXref);
+    std::int32_t values[224];
     for (int i = 0; i < 224; ++i)
-        widths->AddItem(std::make_unique<TPdfNumber>(widths224[i]));
+        values[i] = widths224[i];
+    widths->AddNumbers(values, 224);
     data->AddInternalItem("Widths", std::move(widths));
     SetData(data);
 }
@@ -53,9 +55,9 @@ void TPdfType1Font::SetData(TPdfDictionary* Value) {
     FLastChar = static_cast<std::uint8_t>(last ? last->Value() : 0);
     if (TPdfArray* widths = Value->PdfArrayByName("Widths")) {
         for (int i = 0; i < widths->ItemCount() && FFirstChar + i < 256; ++i) {
-            if (auto* width = dynamic_cast<TPdfNumber*>(widths->Items(i))) {
-                FArray[FFirstChar + i] = static_cast<std::uint16_t>(width->Value());
-            }
+            std::int32_t width;
+            if (widths->NumberAt(i, width))
+                FArray[FFirstChar + i] = static_cast<std::uint16_t>(width);
         }
     }
 }

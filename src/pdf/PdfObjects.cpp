@@ -545,15 +545,24 @@ void TPdfVirtualObject::WriteValue(TPdfOutputStream&) {}
 
 // ---- array ------------------------------------------------------------------------------------
 
+void TPdfArray::MakeNumberObjects() const {
+    if (FNumbers.empty())
+        return;
+    FArray.reserve(FArray.size() + FNumbers.size());
+    for (std::int32_t v : FNumbers)
+        FArray.push_back(std::make_unique<TPdfNumber>(v));
+    FNumbers.clear();
+}
+
+void TPdfArray::AddNumbers(const std::int32_t* values, std::size_t count) {
+    FNumbers.insert(FNumbers.end(), values, values + count);
+}
+
 void TPdfArray::AddItem(std::unique_ptr<TPdfObject> AItem) {
+    // A uniquely owned item cannot be in the list already, so there is nothing to look for.
     if (!AItem)
         throw EPdfInvalidValue("internal error. wrong object.");
-    for (const auto& item : FArray) {
-        if (item.get() == AItem.get()) {
-            (void)AItem.release();  // already ours
-            return;
-        }
-    }
+    MakeNumberObjects();
     if (!AItem->IsDirect()) {
         FArray.push_back(TPdfVirtualObject::CreateVirtual(AItem->ObjectNumber()));
         return;
@@ -565,21 +574,38 @@ void TPdfArray::AddItem(TPdfObject* AItem) {
     if (AItem == nullptr || AItem->IsDirect()) {
         throw EPdfInvalidValue("internal error. wrong object.");
     }
+    MakeNumberObjects();
     FArray.push_back(TPdfVirtualObject::CreateVirtual(AItem->ObjectNumber()));
 }
 
 TPdfObject* TPdfArray::Items(int Index) const {
     if (Index < 0 || Index >= ItemCount())
         return nullptr;
+    if (static_cast<std::size_t>(Index) >= FArray.size())
+        MakeNumberObjects();
     TPdfObject* item = FArray[Index].get();
     if (item->ObjectType() != TPdfObjectType::otVirtualObject)
         return item;
     return FObjectMgr ? FObjectMgr->GetObject(item->ObjectNumber()) : nullptr;
 }
 
+bool TPdfArray::NumberAt(int Index, std::int32_t& AValue) const {
+    if (Index < 0 || Index >= ItemCount())
+        return false;
+    if (static_cast<std::size_t>(Index) >= FArray.size()) {
+        AValue = FNumbers[Index - FArray.size()];
+        return true;
+    }
+    TPdfNumber* number = PdfCast<TPdfNumber>(FArray[Index].get());
+    if (number == nullptr)
+        return false;
+    AValue = number->Value();
+    return true;
+}
+
 TPdfName* TPdfArray::FindName(std::string_view AName) const {
     for (const auto& item : FArray) {
-        auto* name = dynamic_cast<TPdfName*>(item.get());
+        auto* name = PdfCast<TPdfName>(item.get());
         if (name != nullptr && name->Value() == AName)
             return name;
     }
@@ -588,7 +614,7 @@ TPdfName* TPdfArray::FindName(std::string_view AName) const {
 
 bool TPdfArray::RemoveName(std::string_view AName) {
     for (auto it = FArray.begin(); it != FArray.end(); ++it) {
-        auto* name = dynamic_cast<TPdfName*>(it->get());
+        auto* name = PdfCast<TPdfName>(it->get());
         if (name != nullptr && name->Value() == AName) {
             FArray.erase(it);
             return true;
@@ -601,6 +627,10 @@ void TPdfArray::WriteValue(TPdfOutputStream& AStream) {
     AStream.Write("[", 1);
     for (const auto& item : FArray) {
         item->WriteToStream(AStream);
+        AStream.Write(" ", 1);
+    }
+    for (std::int32_t v : FNumbers) {
+        WriteInt(AStream, v);
         AStream.Write(" ", 1);
     }
     AStream.Write("]", 1);
@@ -675,7 +705,7 @@ TPdfObject* TPdfDictionary::ValueByName(std::string_view AKey) const {
 
 #define HALVIK_TYPED_LOOKUP(Method, Type)                       \
     Type* TPdfDictionary::Method(std::string_view AKey) const { \
-        return dynamic_cast<Type*>(ValueByName(AKey));          \
+        return PdfCast<Type>(ValueByName(AKey));                \
     }
 HALVIK_TYPED_LOOKUP(PdfNumberByName, TPdfNumber)
 HALVIK_TYPED_LOOKUP(PdfTextByName, TPdfText)
@@ -707,18 +737,49 @@ TPdfStream::TPdfStream(TPdfObjectMgr* AObjectMgr) : FAttributes(AObjectMgr) {
     FAttributes.AddItem("Filter", std::make_unique<TPdfArray>(AObjectMgr));
 }
 
+void TPdfStream::Materialize() const {
+    if (!FSource)
+        return;
+    FStream.Clear();
+    FStream.AppendSource(*FSource);
+    FSource.reset();
+}
+
+TPdfByteBuffer& TPdfStream::Stream() {
+    Materialize();
+    return FStream;
+}
+
+const TPdfByteBuffer& TPdfStream::Stream() const {
+    Materialize();
+    return FStream;
+}
+
+void TPdfStream::SetSource(std::unique_ptr<TPdfStreamSource> ASource) {
+    FStream.Clear();
+    FSource = std::move(ASource);
+}
+
 void TPdfStream::WriteValue(TPdfOutputStream& AStream) {
     // Nothing is ever compressed: a FlateDecode filter would misdescribe the bytes.
-    if (TPdfArray* filter = FAttributes.PdfArrayByName("Filter"))
+    if (TPdfArray* filter = FAttributes.PdfArrayByName("Filter")) {
         filter->RemoveName("FlateDecode");
+    }
+    const std::size_t size = DataSize();
+    if (size > 0x7FFFFFFF)
+        throw EPdfInvalidOperation("SaveToStream --the document is too large.");
     if (TPdfNumber* length = FAttributes.PdfNumberByName("Length")) {
-        length->SetValue(static_cast<std::int32_t>(FStream.Size()));
+        length->SetValue(static_cast<std::int32_t>(size));
     } else {
-        FAttributes.AddNumberItem("Length", static_cast<std::int32_t>(FStream.Size()));
+        FAttributes.AddNumberItem("Length", static_cast<std::int32_t>(size));
     }
     FAttributes.WriteValue(AStream);
     AStream.Write("\r\nstream\r\n");
-    AStream.Write(FStream.Data(), FStream.Size());
+    if (FSource) {
+        AStream.WriteSource(*FSource);
+    } else {
+        AStream.Write(FStream.Data(), FStream.Size());
+    }
     AStream.Write("\nendstream");
 }
 
@@ -752,8 +813,7 @@ std::unique_ptr<TPdfArray> CreateArray(TPdfObjectMgr* AObjectMgr) {
 std::unique_ptr<TPdfArray> CreateNumArray(TPdfObjectMgr* AObjectMgr,
                                           std::initializer_list<std::int32_t> values) {
     auto array = std::make_unique<TPdfArray>(AObjectMgr);
-    for (std::int32_t v : values)
-        array->AddItem(std::make_unique<TPdfNumber>(v));
+    array->AddNumbers(values.begin(), values.size());
     return array;
 }
 std::unique_ptr<TPdfDictionary> CreateDictionary(TPdfObjectMgr* AObjectMgr) {

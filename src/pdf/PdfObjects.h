@@ -77,6 +77,25 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
 
 enum class TPdfObjectType { otDirectObject = 0, otIndirectObject = 1, otVirtualObject = 2 };
 
+// What kind of value an object is; the typed look-ups test it instead of the run-time type.
+enum class TPdfObjectKind {
+    Other,
+    Null,
+    Boolean,
+    Number,
+    Real,
+    String,
+    Text,
+    Name,
+    Array,
+    Dictionary,
+    Stream,
+    XObject,
+    Image,
+    Binary,
+    Virtual
+};
+
 class TPdfObjectMgr;
 
 class TPdfObject {
@@ -100,6 +119,7 @@ class TPdfObject {
     void WriteValueToStream(TPdfOutputStream& AStream);
 
     virtual void WriteValue(TPdfOutputStream& AStream);
+    virtual TPdfObjectKind Kind() const { return TPdfObjectKind::Other; }
 
   protected:
     TPdfObjectType FObjectType = TPdfObjectType::otDirectObject;
@@ -109,11 +129,15 @@ class TPdfObject {
 
 class TPdfNull final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Null;
+    TPdfObjectKind Kind() const override { return kKind; }
     void WriteValue(TPdfOutputStream& AStream) override;
 };
 
 class TPdfBoolean final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Boolean;
+    TPdfObjectKind Kind() const override { return kKind; }
     explicit TPdfBoolean(bool AValue = false) : FValue(AValue) {}
     bool Value() const { return FValue; }
     void SetValue(bool AValue) { FValue = AValue; }
@@ -125,6 +149,8 @@ class TPdfBoolean final : public TPdfObject {
 
 class TPdfNumber final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Number;
+    TPdfObjectKind Kind() const override { return kKind; }
     explicit TPdfNumber(std::int32_t AValue = 0) : FValue(AValue) {}
     std::int32_t Value() const { return FValue; }
     void SetValue(std::int32_t AValue) { FValue = AValue; }
@@ -136,6 +162,8 @@ class TPdfNumber final : public TPdfObject {
 
 class TPdfReal final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Real;
+    TPdfObjectKind Kind() const override { return kKind; }
     explicit TPdfReal(double AValue = 0) : FValue(AValue) {}
     double Value() const { return FValue; }
     void SetValue(double AValue) { FValue = AValue; }
@@ -148,6 +176,8 @@ class TPdfReal final : public TPdfObject {
 // A literal string, or a hexadecimal string of its code units when it holds a surrogate.
 class TPdfString : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::String;
+    TPdfObjectKind Kind() const override { return kKind; }
     TPdfString() = default;
     explicit TPdfString(std::string_view utf8) : FValue(Utf8ToUtf16(utf8)) {}
     explicit TPdfString(std::u16string AValue) : FValue(std::move(AValue)) {}
@@ -163,12 +193,16 @@ class TPdfString : public TPdfObject {
 // A literal string, or a language-marked UTF-16BE hexadecimal string when it holds a surrogate.
 class TPdfText final : public TPdfString {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Text;
+    TPdfObjectKind Kind() const override { return kKind; }
     using TPdfString::TPdfString;
     void WriteValue(TPdfOutputStream& AStream) override;
 };
 
 class TPdfName final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Name;
+    TPdfObjectKind Kind() const override { return kKind; }
     explicit TPdfName(std::string AValue = {}) : FValue(std::move(AValue)) {}
     const std::string& Value() const { return FValue; }
     void SetValue(std::string AValue) { FValue = std::move(AValue); }
@@ -181,6 +215,8 @@ class TPdfName final : public TPdfObject {
 // A reference placeholder: what a container holds in place of an indirect object.
 class TPdfVirtualObject final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Virtual;
+    TPdfObjectKind Kind() const override { return kKind; }
     // A placeholder needs the number it stands for: the plain constructor fails with
     // "virtualObject must be create by CreateVirtual method.".
     TPdfVirtualObject();
@@ -194,6 +230,8 @@ class TPdfVirtualObject final : public TPdfObject {
 
 class TPdfArray final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Array;
+    TPdfObjectKind Kind() const override { return kKind; }
     explicit TPdfArray(TPdfObjectMgr* AObjectMgr = nullptr) : FObjectMgr(AObjectMgr) {}
 
     // Takes a direct object (an object that is not direct is replaced by a placeholder).
@@ -201,9 +239,15 @@ class TPdfArray final : public TPdfObject {
     // Adds a reference to an indirect object owned by the cross-reference table.
     void AddItem(TPdfObject* AItem);
 
+    // Appends numbers; each becomes a TPdfNumber item only when it is asked for, so long
+    // lists such as a font's widths cost one allocation instead of one per number.
+    void AddNumbers(const std::int32_t* values, std::size_t count);
+
     // The item, a placeholder resolved through the object manager (null when there is none).
     TPdfObject* Items(int Index) const;
-    int ItemCount() const { return static_cast<int>(FArray.size()); }
+    int ItemCount() const { return static_cast<int>(FArray.size() + FNumbers.size()); }
+    // The value of a number item, without making it an object; false for other items.
+    bool NumberAt(int Index, std::int32_t& AValue) const;
     TPdfName* FindName(std::string_view AName) const;
     bool RemoveName(std::string_view AName);
     TPdfObjectMgr* ObjectMgr() const { return FObjectMgr; }
@@ -211,7 +255,10 @@ class TPdfArray final : public TPdfObject {
     void WriteValue(TPdfOutputStream& AStream) override;
 
   private:
-    std::vector<std::unique_ptr<TPdfObject>> FArray;
+    void MakeNumberObjects() const;
+
+    mutable std::vector<std::unique_ptr<TPdfObject>> FArray;
+    mutable std::vector<std::int32_t> FNumbers;  // items after FArray, not yet objects
     TPdfObjectMgr* FObjectMgr;
 };
 
@@ -234,6 +281,8 @@ class TPdfDictionaryElement {
 
 class TPdfDictionary final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Dictionary;
+    TPdfObjectKind Kind() const override { return kKind; }
     explicit TPdfDictionary(TPdfObjectMgr* AObjectMgr = nullptr) : FObjectMgr(AObjectMgr) {}
 
     // Replaces an element of the same key, which moves the key to the end.
@@ -271,34 +320,52 @@ class TPdfDictionary final : public TPdfObject {
 
 class TPdfStream : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Stream;
+    TPdfObjectKind Kind() const override { return kKind; }
     // Attributes start as Length 0 and Filter [].
     explicit TPdfStream(TPdfObjectMgr* AObjectMgr = nullptr);
 
     TPdfDictionary& Attributes() { return FAttributes; }
     const TPdfDictionary& Attributes() const { return FAttributes; }
-    TPdfByteBuffer& Stream() { return FStream; }
-    const TPdfByteBuffer& Stream() const { return FStream; }
+    // The bytes; data still held as a source is made first.
+    TPdfByteBuffer& Stream();
+    const TPdfByteBuffer& Stream() const;
+
+    // Replaces the bytes with data made only when the stream is written (or read).
+    void SetSource(std::unique_ptr<TPdfStreamSource> ASource);
+    bool HasSource() const { return FSource != nullptr; }
+    // The number of data bytes, without making them.
+    std::size_t DataSize() const { return FSource ? FSource->Size() : FStream.Size(); }
 
     void WriteValue(TPdfOutputStream& AStream) override;
 
   private:
+    void Materialize() const;
+
     TPdfDictionary FAttributes;
-    TPdfByteBuffer FStream;
+    mutable TPdfByteBuffer FStream;
+    mutable std::unique_ptr<TPdfStreamSource> FSource;
 };
 
 class TPdfXObject : public TPdfStream {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::XObject;
+    TPdfObjectKind Kind() const override { return kKind; }
     using TPdfStream::TPdfStream;
 };
 
 class TPdfImage final : public TPdfXObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Image;
+    TPdfObjectKind Kind() const override { return kKind; }
     using TPdfXObject::TPdfXObject;
 };
 
 // Bytes written verbatim.
 class TPdfBinary final : public TPdfObject {
   public:
+    static constexpr TPdfObjectKind kKind = TPdfObjectKind::Binary;
+    TPdfObjectKind Kind() const override { return kKind; }
     TPdfByteBuffer& Stream() { return FStream; }
     const TPdfByteBuffer& Stream() const { return FStream; }
     void WriteValue(TPdfOutputStream& AStream) override;
@@ -306,6 +373,23 @@ class TPdfBinary final : public TPdfObject {
   private:
     TPdfByteBuffer FStream;
 };
+
+// The object as a T, or null when it is of another kind (derived kinds included).
+template <class T>
+T* PdfCast(TPdfObject* AObject) {
+    if (AObject == nullptr)
+        return nullptr;
+    const TPdfObjectKind kind = AObject->Kind();
+    bool match = kind == T::kKind;
+    if constexpr (T::kKind == TPdfObjectKind::String)
+        match = match || kind == TPdfObjectKind::Text;
+    if constexpr (T::kKind == TPdfObjectKind::Stream) {
+        match = match || kind == TPdfObjectKind::XObject || kind == TPdfObjectKind::Image;
+    }
+    if constexpr (T::kKind == TPdfObjectKind::XObject)
+        match = match || kind == TPdfObjectKind::Image;
+    return match ? static_cast<T*>(AObject) : nullptr;
+}
 
 // Constructors by value, as the rest of the writer uses them.
 std::unique_ptr<TPdfBoolean> CreateBoolean(bool AValue);

@@ -85,6 +85,34 @@ void TPdfByteBuffer::Append(const void* data, std::size_t count) {
     std::memcpy(Extend(count), data, count);
 }
 
+void TPdfByteBuffer::AppendSource(const TPdfStreamSource& source) {
+    const std::size_t rows = source.RowCount();
+    if (rows == 0 || source.RowSize() == 0)
+        return;
+    source.ProduceRows(0, rows, Extend(source.Size()));
+}
+
+// ---- output streams ---------------------------------------------------------------------------
+
+void TPdfOutputStream::WriteSource(const TPdfStreamSource& source) {
+    const std::size_t rows = source.RowCount();
+    const std::size_t rowSize = source.RowSize();
+    if (rows == 0 || rowSize == 0)
+        return;
+    const std::size_t perChunk = rowSize >= 65536 ? 1 : 65536 / rowSize;
+    TPdfByteBuffer chunk;
+    for (std::size_t first = 0; first < rows; first += perChunk) {
+        const std::size_t count = rows - first < perChunk ? rows - first : perChunk;
+        chunk.Resize(count * rowSize);
+        source.ProduceRows(first, count, chunk.Data());
+        Write(chunk.Data(), chunk.Size());
+    }
+}
+
+void TPdfMemoryStream::WriteSource(const TPdfStreamSource& source) {
+    FBuffer.AppendSource(source);
+}
+
 // ---- files ------------------------------------------------------------------------------------
 
 static std::string Reason(int error) {
@@ -138,6 +166,30 @@ void TPdfFileStream::Write(const void* data, std::size_t count) {
         WriteAll(data, count);
     } else {
         FPending.Append(data, count);
+    }
+}
+
+void TPdfFileStream::WriteSource(const TPdfStreamSource& source) {
+    const std::size_t rows = source.RowCount();
+    const std::size_t rowSize = source.RowSize();
+    if (rows == 0 || rowSize == 0)
+        return;
+    if (rowSize > kFileBufferSize) {
+        TPdfOutputStream::WriteSource(source);
+        return;
+    }
+    // Rows are made straight into the file buffer.
+    std::size_t first = 0;
+    while (first < rows) {
+        std::size_t room = (kFileBufferSize - FPending.Size()) / rowSize;
+        if (room == 0) {
+            Flush();
+            continue;
+        }
+        const std::size_t count = rows - first < room ? rows - first : room;
+        source.ProduceRows(first, count, FPending.Extend(count * rowSize));
+        FPosition += static_cast<std::int64_t>(count * rowSize);
+        first += count;
     }
 }
 

@@ -8,6 +8,8 @@
 
 namespace halvik {
 
+class TPdfStreamSource;
+
 // A growable byte buffer whose growth leaves the new bytes uninitialised, so image rows can be
 // written straight into it without clearing them first.
 class TPdfByteBuffer {
@@ -34,6 +36,8 @@ class TPdfByteBuffer {
 
     void Append(const void* data, std::size_t count);
     void Append(std::string_view text) { Append(text.data(), text.size()); }
+    // Appends every row of the source.
+    void AppendSource(const TPdfStreamSource& source);
     void AppendByte(std::uint8_t value) {
         if (FSize == FCapacity)
             Grow(FSize + 1);
@@ -48,6 +52,18 @@ class TPdfByteBuffer {
     std::size_t FCapacity = 0;
 };
 
+// Stream data that is made when it is written, row by row: image rows converted straight into
+// the output instead of into a copy first.
+class TPdfStreamSource {
+  public:
+    virtual ~TPdfStreamSource() = default;
+    virtual std::size_t RowCount() const = 0;
+    virtual std::size_t RowSize() const = 0;
+    // Writes rows first .. first + count - 1 to `out`, RowSize() bytes each, back to back.
+    virtual void ProduceRows(std::size_t first, std::size_t count, std::uint8_t* out) const = 0;
+    std::size_t Size() const { return RowCount() * RowSize(); }
+};
+
 // Where a document is saved: a byte sink with a running position, from which the
 // cross-reference offsets are taken.
 class TPdfOutputStream {
@@ -57,6 +73,8 @@ class TPdfOutputStream {
     virtual std::int64_t Position() const = 0;
     // Back to byte 0 with nothing written; a save starts with this.
     virtual void Rewind() = 0;
+    // Writes all rows of the source (by default through a small buffer).
+    virtual void WriteSource(const TPdfStreamSource& source);
 
     void Write(std::string_view text) { Write(text.data(), text.size()); }
 };
@@ -64,9 +82,11 @@ class TPdfOutputStream {
 // An output stream in memory.
 class TPdfMemoryStream final : public TPdfOutputStream {
   public:
+    using TPdfOutputStream::Write;
     void Write(const void* data, std::size_t count) override { FBuffer.Append(data, count); }
     std::int64_t Position() const override { return static_cast<std::int64_t>(FBuffer.Size()); }
     void Rewind() override { FBuffer.Clear(); }
+    void WriteSource(const TPdfStreamSource& source) override;
 
     const TPdfByteBuffer& Buffer() const { return FBuffer; }
     std::string ToString() const { return std::string(FBuffer.View()); }
@@ -94,10 +114,12 @@ class TPdfFileStream final : public TPdfOutputStream {
     ~TPdfFileStream() override;
     TPdfFileStream(const TPdfFileStream&) = delete;
     TPdfFileStream& operator=(const TPdfFileStream&) = delete;
+    using TPdfOutputStream::Write;
 
     void Write(const void* data, std::size_t count) override;
     std::int64_t Position() const override { return FPosition; }
     void Rewind() override;
+    void WriteSource(const TPdfStreamSource& source) override;
     // Writes what is buffered.
     void Flush();
 

@@ -112,24 +112,22 @@ std::vector<TRpRect> ChildRects(const TRpControl& parent, const TRpRect& client,
                                 int originTop) {
     const int count = parent.ControlCount();
     std::vector<TRpRect> rects(static_cast<std::size_t>(count));
-    TRpRect free = client;
-    auto alignOf = [](const TRpControl* c) {
-        if (auto* panel = dynamic_cast<const TRpLayoutPanel*>(c))
-            return panel->Align();
-        if (auto* item = dynamic_cast<const TRpItem*>(c))
-            return item->Align();
-        return TRpAlign::alNone;
-    };
+    bool anyAligned = false;
     for (int i = 0; i < count; ++i) {
-        TRpRect r = parent.Controls(i)->BoundsRect();
+        const TRpControl* child = parent.Controls(i);
+        const TRpRect r = child->BoundsRect();
         rects[i] = {r.Left + originLeft, r.Top + originTop, r.Right + originLeft,
                     r.Bottom + originTop};
+        anyAligned = anyAligned || child->ControlAlign() != TRpAlign::alNone;
     }
+    if (!anyAligned)
+        return rects;
+    TRpRect free = client;
     for (TRpAlign pass : {TRpAlign::alTop, TRpAlign::alBottom, TRpAlign::alLeft, TRpAlign::alRight,
                           TRpAlign::alClient}) {
         for (int i = 0; i < count; ++i) {
             const TRpControl* child = parent.Controls(i);
-            if (alignOf(child) != pass)
+            if (child->ControlAlign() != pass)
                 continue;
             const int w = child->Width();
             const int h = child->Height();
@@ -360,10 +358,10 @@ void TRpImage::PrintItem(TRpCanvas& ACanvas, const TRpRect& ARect) {
     if (FSharedImage) {
         name = Name();
         if (doc.GetXObject(name) == nullptr)
-            doc.AddXObject(name, MakeImage(*FPicture, "Pdf-Bitmap"));
+            doc.AddXObject(name, MakeImage(FPicture, "Pdf-Bitmap"));
     } else {
         name = FreeImageName(doc);
-        doc.AddXObject(name, MakeImage(*FPicture, "Pdf-Bitmap"));
+        doc.AddXObject(name, MakeImage(FPicture, "Pdf-Bitmap"));
     }
     TRpPage* page = Page();
     const int pageHeight = page != nullptr ? page->Height() : ACanvas.PageHeight();

@@ -65,6 +65,8 @@ class TRpCanvas {
 
 class TRpPage;
 
+enum class TRpAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
 // What every component has: a name, a position and size relative to its parent, a parent, and
 // children kept in the order they were added (which is the order they print in).
 class TRpControl {
@@ -115,6 +117,8 @@ class TRpControl {
     }
     // The page this control lies on, directly or through panels (itself for a page), or null.
     TRpPage* Page();
+    // How the control is aligned in its parent (layout panels and items can be).
+    virtual TRpAlign ControlAlign() const { return TRpAlign::alNone; }
 
   protected:
     // Fails when this control cannot lie on AParent.
@@ -183,8 +187,6 @@ class TRpPanel : public TRpControl {
     virtual void PrintPanel(TRpCanvas& ACanvas, const TRpRect& ARect);
 };
 
-enum class TRpAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
-
 class TRpLayoutPanel : public TRpPanel {
   public:
     using TPrintPanelEvent =
@@ -196,6 +198,7 @@ class TRpLayoutPanel : public TRpPanel {
 
     TRpAlign Align() const { return FAlign; }
     void SetAlign(TRpAlign Value) { FAlign = Value; }
+    TRpAlign ControlAlign() const override { return FAlign; }
     const TPrintPanelEvent& BeforePrint() const { return FBeforePrint; }
     void SetBeforePrint(TPrintPanelEvent Value) { FBeforePrint = std::move(Value); }
     const TPrintPanelEvent& AfterPrint() const { return FAfterPrint; }
@@ -218,6 +221,7 @@ class TRpItem : public TRpControl {
     void SetPrintable(bool Value) { FPrintable = Value; }
     TRpAlign Align() const { return FAlign; }
     void SetAlign(TRpAlign Value) { FAlign = Value; }
+    TRpAlign ControlAlign() const override { return FAlign; }
     virtual void PrintItem(TRpCanvas& ACanvas, const TRpRect& ARect);
 
   protected:

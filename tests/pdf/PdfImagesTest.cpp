@@ -55,23 +55,43 @@ Bitmap Pattern(int width, int height, int bpp, std::size_t stride) {
     return b;
 }
 
-TEST(PdfImages, WideRowsWithPaddingConvertExactly) {
-    // Widths around the sizes the fast row converters work in.
+TEST(PdfImages, RowsConvertExactlyWhateverTheirWidthPaddingAndPlace) {
+    // Widths around the sizes the fast row converters work in, rows with and without padding,
+    // and the output starting at every offset within 16 bytes.
     for (int bpp : {24, 32}) {
-        for (int width : {1, 4, 5, 6, 7, 11, 16, 17, 31, 397}) {
-            const std::size_t stride = Bitmap::MinimumStride(width, bpp) + 5;
-            Bitmap bitmap = Pattern(width, 3, bpp, stride);
-            bitmap.pixels.resize(stride * 2 + Bitmap::MinimumStride(width, bpp));  // short last row
-            auto image = MakeImage(bitmap, "Pdf-Bitmap");
-            std::string expected;
-            for (int y = 0; y < 3; ++y) {
-                for (int x = 0; x < width; ++x) {
-                    expected.push_back(static_cast<char>(x * 7 + y));
-                    expected.push_back(static_cast<char>(x + y * 5));
-                    expected.push_back(static_cast<char>(x ^ y));
+        for (int width : {1, 4, 5, 6, 7, 11, 15, 16, 17, 31, 32, 33, 397}) {
+            for (std::size_t padding : {0, 5}) {
+                const std::size_t stride = Bitmap::MinimumStride(width, bpp) + padding;
+                Bitmap bitmap = Pattern(width, 3, bpp, stride);
+                // The last row needs no padding.
+                bitmap.pixels.resize(stride * 2 + Bitmap::MinimumStride(width, bpp));
+                std::string expected;
+                for (int y = 0; y < 3; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        expected.push_back(static_cast<char>(x * 7 + y));
+                        expected.push_back(static_cast<char>(x + y * 5));
+                        expected.push_back(static_cast<char>(x ^ y));
+                    }
                 }
+                EXPECT_EQ(Data(*MakeImage(bitmap, "Pdf-Bitmap")), expected)
+                    << bpp << " bits, width " << width << ", padding " << padding;
+                auto shared = std::make_shared<const Bitmap>(bitmap);
+                auto deferred = MakeImage(shared, "Pdf-Bitmap");
+                EXPECT_TRUE(deferred->HasSource());
+                EXPECT_EQ(deferred->DataSize(), expected.size());
+                for (std::size_t offset = 0; offset < 16; ++offset) {
+                    TPdfMemoryStream out;
+                    out.Write(std::string(offset, '.'));
+                    deferred->WriteValue(out);
+                    const std::string written = out.ToString();
+                    const std::size_t start = written.find("stream\r\n") + 8;
+                    EXPECT_EQ(written.substr(start, expected.size()), expected)
+                        << bpp << " bits, width " << width << ", padding " << padding << ", offset "
+                        << offset;
+                }
+                EXPECT_EQ(Data(*deferred), expected);  // made on demand, then kept
+                EXPECT_FALSE(deferred->HasSource());
             }
-            EXPECT_EQ(Data(*image), expected) << bpp << " bits, width " << width;
         }
     }
 }

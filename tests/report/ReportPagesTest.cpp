@@ -179,6 +179,29 @@ TEST_F(ReportPages, RealReadersAcceptBothReports) {
     EXPECT_TRUE(near(680, 100, testing::kLogoColour));
 }
 
+TEST_F(ReportPages, TheFileHoldsTheSameBytesAsAMemorySave) {
+    // Pictures big enough to need many file buffers; the chart's rows padded as Qt pads them.
+    TRpPage1 page(testing::kWebAddress);
+    testing::FillDataPage(page);
+    Bitmap chart = testing::SolidBitmap(762, 475, testing::kChartColour);
+    Bitmap padded = chart;
+    padded.stride = chart.stride + 2;
+    padded.pixels.assign(padded.stride * 475, 0xAB);
+    for (int y = 0; y < 475; ++y)
+        std::copy_n(chart.Row(y), chart.stride, padded.Row(y));
+    page.RpImage2->SetPicture(padded);
+    auto toMemory = CreateRpReport1();
+    toMemory->BeginDoc();
+    toMemory->Print(page);
+    TPdfMemoryStream memory;
+    toMemory->EndDoc(memory);
+    auto toFile = CreateRpReport1();
+    const std::string file = Write(*toFile, page);
+    EXPECT_EQ(file.size(), memory.Buffer().Size());
+    EXPECT_TRUE(file == memory.ToString());
+    EXPECT_EQ(file.find("\xAB\xAB"), std::string::npos);  // no padding reached the file
+}
+
 TEST_F(ReportPages, EveryItemIsFoundByItsName) {
     TRpPage1 page1(testing::kWebAddress);
     int labels = 0, images = 0;
