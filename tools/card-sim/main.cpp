@@ -196,8 +196,8 @@ int main(int argc, char** argv) {
                 for (auto& report : model.Answer(data, size))
                     outbox.push_back(std::move(report));
                 if (size > 0) {
-                    std::printf("halvik-card-sim: command %u, %zu reports to send\n", data[0],
-                                outbox.size());
+                    std::printf("halvik-card-sim: command %u, %zu report%s to send\n", data[0],
+                                outbox.size(), outbox.size() == 1 ? "" : "s");
                     std::fflush(stdout);
                 }
             } else if (event.type == UHID_GET_REPORT) {

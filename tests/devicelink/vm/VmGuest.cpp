@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "devicelink/HidDeviceController.h"
@@ -164,8 +166,80 @@ class CountingPlatform : public LinuxHidPlatform {
 
 }  // namespace
 
-int main() {
+// halvik-card-sim, started by the guest's init with `image`, is found and read like a card.
+int CardSimRun(const std::string& path) {
+    const LoggerCardImage image = LoggerCardImage::Load(path);
+    MainThreadQueue queue;
+    LinuxHidPlatform platform;
+    THidDeviceController controller(platform, queue);
+    THidDevice* pic18 = nullptr;
+    controller.SetOnEnumerate([&](THidDevice* device, int32_t idx) {
+        if (device->Attributes().VendorID == 0x3543 && device->Attributes().ProductID == 0x3543) {
+            controller.CheckOutByIndex(pic18, idx);
+        }
+        return pic18 == nullptr;
+    });
+    controller.SetOnDeviceChange([&](THidDeviceController*) {
+        if (!pic18)
+            controller.Enumerate();
+    });
+    auto pumpUntil = [&](const std::function<bool()>& done, int limitMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            pollfd p = {controller.NotificationFd(), POLLIN, 0};
+            if (::poll(&p, 1, 0) > 0)
+                controller.HandleNotification();
+            queue.RunPendingFor(1);
+        }
+        return done();
+    };
+    queue.RunPending();
+    pumpUntil([&] { return pic18 != nullptr; }, 10000);
+    Check(pic18 != nullptr, "card-sim: the virtual card is found and checked out");
+    if (!pic18) {
+        std::printf("CARDSIM: FAIL\n");
+        return 1;
+    }
+    const uint16_t towrite = pic18->Caps().OutputReportByteLength;
+    auto command = [&](uint8_t code) {
+        std::vector<uint8_t> report(towrite, 0);
+        report[1] = code;
+        uint32_t written = 0;
+        pic18->WriteFile(report.data(), towrite, written);
+    };
+    std::vector<uint8_t> header;
+    std::vector<uint8_t> stream;
+    command(22);
+    pic18->SetOnData([&](THidDevice*, uint8_t, const uint8_t* data, uint16_t size) {
+        header.assign(data, data + size);
+    });
+    pumpUntil([&] { return !header.empty(); }, 5000);
+    Check(header == std::vector<uint8_t>(image.Header().begin(), image.Header().end()),
+          "card-sim: header as in the card image");
+    command(11);
+    pic18->SetOnData([&](THidDevice*, uint8_t, const uint8_t* data, uint16_t size) {
+        stream.insert(stream.end(), data, data + size);
+    });
+    pumpUntil([&] { return stream.size() >= image.Stream().size(); }, 20000);
+    const bool same = stream.size() >= image.Stream().size() &&
+                      std::equal(image.Stream().begin(), image.Stream().end(), stream.begin());
+    Check(same, "card-sim: %zu readings as in the card image", image.ReadingCount());
+    delete pic18;
+    std::printf("CARDSIM: %s\n", failures ? "FAIL" : "PASS");
+    return failures ? 1 : 0;
+}
+
+int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc == 3 && std::string(argv[1]) == "--write-image") {
+        std::vector<CardReading> readings;
+        for (int i = 0; i < 1440; ++i)
+            readings.push_back(EncodeReading(2.0 + (i % 40) * 0.25));
+        LoggerCardImage::Make({9, 8, 7, 6, 5}, {2021, 12, 31, 23, 54, 0}, readings).Save(argv[2]);
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "--with-card-sim")
+        return CardSimRun(argv[2]);
     const auto start = std::chrono::steady_clock::now();
     std::vector<CardReading> readings;
     for (int i = 0; i < 14400; ++i)
