@@ -498,6 +498,9 @@ std::unique_ptr<IHidHandle> LinuxHidPlatform::Open(const std::string& path, THid
     const bool wantWrite = access != THidAccess::Read;
     const bool wantRead = access != THidAccess::Write;
     std::lock_guard<std::mutex> lock(FFilesLock);
+    for (auto it = FFiles.begin(); it != FFiles.end();) {  // files every handle has let go of
+        it = it->second.expired() ? FFiles.erase(it) : std::next(it);
+    }
     std::shared_ptr<OpenFile> file;
     if (auto it = FFiles.find(path); it != FFiles.end()) {
         file = it->second.lock();
