@@ -472,7 +472,8 @@ void TPdfCanvas::TextOut(float X, float Y, std::string_view Text) {
 void TPdfCanvas::TextRect(const TPdfRect& ARect, std::string_view Text, TPdfAlignment Alignment,
                           bool Clipping) {
     const std::u16string text = Utf8ToUtf16(Text);
-    const float w = FAttr.TextWidth(text);
+    // The width matters only to the other alignments.
+    const float w = Alignment == TPdfAlignment::paLeftJustify ? 0.0f : FAttr.TextWidth(text);
     float offset = 0;
     if (Alignment == TPdfAlignment::paRightJustify) {
         offset = ToFloat(static_cast<long double>(ARect.Right - ARect.Left) - RoundHalfEven(w));

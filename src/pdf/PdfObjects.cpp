@@ -503,27 +503,53 @@ void TPdfText::WriteValue(TPdfOutputStream& AStream) {
     AStream.Write(out);
 }
 
+namespace {
+// Characters a name spells as #xx: delimiters, "#", and everything outside 21 to 7E.
+constexpr bool NeedsNameEscape(char16_t c) {
+    if (c < 0x21 || c > 0x7E)
+        return true;
+    switch (c) {
+        case '#':
+        case '%':
+        case '(':
+        case ')':
+        case '/':
+        case '<':
+        case '>':
+        case '[':
+        case ']':
+        case '{':
+        case '}':
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace
+
 void TPdfName::WriteValue(TPdfOutputStream& AStream) {
-    std::string out = "/";
     bool plain = true;
     for (char c : FValue) {
-        if (static_cast<unsigned char>(c) >= 0x80)
+        if (NeedsNameEscape(static_cast<unsigned char>(c)))
             plain = false;
     }
-    auto put = [&](char16_t c) {
-        if (c < 0x21 || c > 0x7E || std::strchr("#%()/<>[]{}", static_cast<char>(c)) != nullptr) {
+    if (plain) {
+        char small[64];
+        if (FValue.size() < sizeof small) {
+            small[0] = '/';
+            std::memcpy(small + 1, FValue.data(), FValue.size());
+            AStream.Write(small, FValue.size() + 1);
+            return;
+        }
+    }
+    std::string out = "/";
+    for (char16_t c : Utf8ToUtf16(FValue)) {
+        if (NeedsNameEscape(c)) {
             out.push_back('#');
             AppendHexMin2(out, c);
         } else {
             out.push_back(static_cast<char>(c));
         }
-    };
-    if (plain) {
-        for (char c : FValue)
-            put(static_cast<char16_t>(c));
-    } else {
-        for (char16_t c : Utf8ToUtf16(FValue))
-            put(c);
     }
     AStream.Write(out);
 }
@@ -832,9 +858,17 @@ TPdfXrefEntry::TPdfXrefEntry(std::string AEntryType, std::int32_t AGenerationNum
       FValue(std::move(AValue)) {}
 
 std::string TPdfXrefEntry::AsString() const {
-    char line[40];
-    std::snprintf(line, sizeof line, "%010d %05d %s\r\n", FByteOffset < 0 ? 0 : FByteOffset,
-                  FGenerationNumber, FEntryType.c_str());
+    // "oooooooooo ggggg t" CR LF, built by hand: this runs once per object on every save.
+    std::string line = "0000000000 00000 n\r\n";
+    std::uint32_t offset = FByteOffset < 0 ? 0u : static_cast<std::uint32_t>(FByteOffset);
+    for (int i = 9; i >= 0; --i, offset /= 10)
+        line[i] = static_cast<char>('0' + offset % 10);
+    std::uint32_t generation =
+        FGenerationNumber < 0 ? 0u : static_cast<std::uint32_t>(FGenerationNumber);
+    for (int i = 15; i >= 11; --i, generation /= 10) {
+        line[i] = static_cast<char>('0' + generation % 10);
+    }
+    line[17] = FEntryType.empty() ? 'n' : FEntryType[0];
     return line;
 }
 
