@@ -28,6 +28,11 @@ struct BitmapColor {
 //   24  blue, green, red
 //   32  blue, green, red, unused (the byte order of a little-endian 0xXXRRGGBB word)
 // The palette (1, 4 and 8 bits) holds at most 256 entries; indexes beyond it read as black.
+//
+// Filling one: QImage::Format_RGB32 and Format_ARGB32 rows copy as 32 bits per pixel, and
+// Format_BGR888 rows as 24 (Format_RGB888 is red first and needs its bytes swapped); QImage rows
+// are padded to 4 bytes, so copy bytesPerLine() into stride. libjpeg-turbo decodes straight to
+// these layouts with out_color_space JCS_EXT_BGR (24) or JCS_EXT_BGRX (32).
 struct Bitmap {
     int width = 0;
     int height = 0;
