@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -190,6 +191,38 @@ void BM_Halvik_DataReport_Memory(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.Buffer().Size()));
 }
 BENCHMARK(BM_Halvik_DataReport_Memory)->Unit(benchmark::kMicrosecond);
+
+// The same with 32-bit pictures, the layout the window hands over (Qt's RGB32).
+void BM_Halvik_DataReport32_Memory(benchmark::State& state) {
+    ScopedPdfClock clock(45000.5);
+    TRpPage1 page(kWeb);
+    for (auto [image, source] : {std::pair{page.RpImage1, Logo()}, {page.RpImage2, Chart()}}) {
+        Bitmap wide = Bitmap::Create(source->width, source->height, 32);
+        for (int y = 0; y < source->height; ++y) {
+            for (int x = 0; x < source->width; ++x) {
+                std::copy_n(source->Row(y) + x * 3, 3, wide.Row(y) + x * 4);
+                wide.Row(y)[x * 4 + 3] = 0xFF;
+            }
+        }
+        image->SetPicture(std::move(wide));
+    }
+    for (int i = 0; i < DataPage().RpLayoutPanel1->ControlCount(); ++i) {
+        if (auto* from = dynamic_cast<TRpLabel*>(DataPage().RpLayoutPanel1->Controls(i))) {
+            page.Find<TRpLabel>(from->Name())->SetCaption(from->Caption());
+        }
+    }
+    TPdfMemoryStream stream;
+    for (auto _ : state) {
+        auto report = CreateRpReport1();
+        report->BeginDoc();
+        report->Print(page);
+        report->EndDoc(stream);
+        benchmark::DoNotOptimize(stream.Buffer().Data());
+    }
+    state.counters["bytes"] = static_cast<double>(stream.Buffer().Size());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.Buffer().Size()));
+}
+BENCHMARK(BM_Halvik_DataReport32_Memory)->Unit(benchmark::kMicrosecond);
 
 // The program's own EndDoc: a new file in the same folder, synced, renamed over the old one.
 void BM_Halvik_DataReport_File(benchmark::State& state) {
