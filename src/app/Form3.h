@@ -26,6 +26,11 @@ class SinkUserMessages;
 class TemperatureChart;
 class THidDevice;
 class THidDeviceController;
+struct ExportComponents;
+// Frees the print and report components (ReportExport.cpp).
+struct ExportComponentsDeleter {
+    void operator()(ExportComponents* components) const;
+};
 
 // Halvik's main window: every control of the window, the download staging and the states of
 // the card, with the handlers named after their components and events.
@@ -124,6 +129,10 @@ class TForm3 : public QMainWindow {
     // The unit labels of the data report page; the report export reads them.
     QString RpLabel24, RpLabel25, RpLabel29;
 
+    // The report pages and reports, the printer and the print logo of the print and report
+    // buttons, and their dialog and clipboard seams; made on first use (ReportExport.cpp).
+    ExportComponents& exports();
+
     // The device link and the run's data.
     std::unique_ptr<THidDeviceController> HidDeviceController1;
     THidDevice* pic18 = nullptr;  // the checked-out card, owned by the window
@@ -174,6 +183,7 @@ class TForm3 : public QMainWindow {
     bool staging_ = false;
     bool parseFailed_ = false;
     bool downloaded_ = false;
+    std::unique_ptr<ExportComponents, ExportComponentsDeleter> exports_;
 };
 
 }  // namespace halvik

@@ -1,0 +1,101 @@
+#pragma once
+
+// What the print and report buttons of the main window work with: the two report pages and
+// their reports, the printer both table printouts share, the print logo, and the two places
+// where a press reaches the desktop (the print dialogs and the clipboard the pictures pass
+// through), which tests replace.
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+#include "pdf/Bitmap.h"
+#include "printing/DrawSteps.h"
+#include "report/ReportPages.h"
+
+class QPrinter;
+class QWidget;
+
+namespace halvik {
+
+// The two print dialogs of the window.
+enum class PrintDialogName { PrintDialog1, PrintDialog2 };  // Select & Print, Print All
+
+// Lets the user choose the printer and its settings for one job.
+class PrintDialogs {
+  public:
+    virtual ~PrintDialogs() = default;
+    // True when the user confirms; the printer then holds the choices.
+    virtual bool confirm(QPrinter& printer, PrintDialogName dialog) = 0;
+};
+
+// The system's standard print dialog with default options.
+class SystemPrintDialogs : public PrintDialogs {
+  public:
+    explicit SystemPrintDialogs(QWidget* parent) : parent_(parent) {}
+    bool confirm(QPrinter& printer, PrintDialogName dialog) override;
+
+  private:
+    QWidget* parent_;
+};
+
+// Every logo and chart picture that reaches paper or a report passes through the clipboard,
+// which keeps the last one afterwards.
+class PictureClipboard {
+  public:
+    virtual ~PictureClipboard() = default;
+    // Puts picture on the clipboard and returns the bitmap the clipboard gives back. Throws
+    // ClipboardError ("Cannot open clipboard: <reason>") when either step fails.
+    virtual QImage passThrough(const QImage& picture) = 0;
+};
+
+// The system clipboard of the running application.
+class SystemPictureClipboard : public PictureClipboard {
+  public:
+    QImage passThrough(const QImage& picture) override;
+};
+
+// A plain bitmap of a picture, for the report images (32 bits per pixel, the picture's rows).
+Bitmap toReportBitmap(const QImage& picture);
+
+// Plays a printed layout on printer as one job: the job title, the layout's pages, end of job.
+// Throws PrintSystemError with the reason when the printing system refuses or fails the job (an
+// open job is then aborted).
+void runPrintJob(QPrinter& printer, const PrintLayout& layout, const QImage& logo);
+
+struct ExportComponents {
+    explicit ExportComponents(QWidget* window);
+    ~ExportComponents();
+    ExportComponents(const ExportComponents&) = delete;
+    ExportComponents& operator=(const ExportComponents&) = delete;
+
+    // The report pages (RpPage1: data report, RpPage2: chart report) and the reports that
+    // write them ("Brisko.pdf", "Brisko_C.pdf"). Labels and pictures keep what the last press
+    // put in them.
+    TRpPage1 RpPage1;
+    TRpPage2 RpPage2;
+    std::unique_ptr<TRpReport> RpReport1;
+    std::unique_ptr<TRpReport> RpReport2;
+
+    // The logo as a bitmap, rebuilt through the clipboard by every print and report press.
+    QImage PrintLogo;
+
+    // One printer for the window's life, so the settings chosen in a dialog (and the portrait
+    // orientation Print All leaves behind) carry over to the next job.
+    std::unique_ptr<QPrinter> printer;
+
+    // The seams; null means the system's dialog and clipboard. Not owned.
+    PrintDialogs* dialogs = nullptr;
+    PictureClipboard* clipboard = nullptr;
+
+    PrintDialogs& printDialogs() { return dialogs != nullptr ? *dialogs : systemDialogs_; }
+    PictureClipboard& pictureClipboard() {
+        return clipboard != nullptr ? *clipboard : systemClipboard_;
+    }
+
+  private:
+    SystemPrintDialogs systemDialogs_;
+    SystemPictureClipboard systemClipboard_;
+};
+
+}  // namespace halvik
