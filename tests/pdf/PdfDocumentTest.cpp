@@ -196,7 +196,8 @@ TEST(PdfDocument, OutlinesFormATree) {
     second->SetTitle("Chart");
     second->AddChild()->SetTitle("Zoomed");
     second->SetOpened(true);
-    const std::string path = testing::MakeTempDir() + "/outlines.pdf";
+    const std::string dir = testing::MakeTempDir();
+    const std::string path = dir + "/outlines.pdf";
     {
         TPdfMemoryStream s;
         doc.SaveToStream(s);
@@ -208,6 +209,7 @@ TEST(PdfDocument, OutlinesFormATree) {
         testing::RunTool("qpdf --json --json-key=outlines " + testing::Quote(path));
     EXPECT_NE(json.output.find("Statistics"), std::string::npos) << json.output;
     EXPECT_NE(json.output.find("Zoomed"), std::string::npos) << json.output;
+    testing::RunTool("rm -rf " + testing::Quote(dir));
 }
 
 TEST(PdfDocumentErrors, KindsAndMessages) {

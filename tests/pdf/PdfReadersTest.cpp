@@ -22,8 +22,10 @@ class PdfReaders : public ::testing::Test {
         ASSERT_FALSE(dir.empty());
     }
     void TearDown() override {
-        if (!dir.empty())
-            testing::RunTool("rm -rf " + Quote(dir));
+        if (dir.empty())
+            return;
+        testing::ExpectEveryPdfInFolderClean(dir);
+        testing::RunTool("rm -rf " + Quote(dir));
     }
     std::string Save(TPdfDocument& doc, const std::string& name) {
         TPdfMemoryStream s;

@@ -74,6 +74,17 @@ inline void ExpectQpdfClean(const std::string& path) {
     EXPECT_EQ(r.output.find("WARNING"), std::string::npos) << r.output;
 }
 
+// qpdf --check on every regular *.pdf file in a folder (what a test left behind).
+inline void ExpectEveryPdfInFolderClean(const std::string& dir) {
+    ToolResult list = RunTool("find " + Quote(dir) + " -maxdepth 1 -type f -name '*.pdf'");
+    std::istringstream lines(list.output);
+    std::string path;
+    while (std::getline(lines, path)) {
+        if (!path.empty())
+            ExpectQpdfClean(path);
+    }
+}
+
 // The text of the file as pdftotext reads it (UTF-8), page layout kept.
 inline std::string PdfText(const std::string& path) {
     ToolResult r = RunTool("pdftotext -layout -enc UTF-8 " + Quote(path) + " -");

@@ -414,7 +414,11 @@ class EndDocFile : public ::testing::Test {
             "12.5 \xC2\xB0"
             "C");
     }
-    void TearDown() override { testing::RunTool("rm -rf " + Quote(dir)); }
+    void TearDown() override {
+        if (testing::HaveTool("qpdf"))
+            testing::ExpectEveryPdfInFolderClean(dir);
+        testing::RunTool("rm -rf " + Quote(dir));
+    }
     void Build(const std::string& fileName) {
         report.SetFileName(fileName);
         report.BeginDoc();

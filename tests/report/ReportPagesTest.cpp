@@ -26,7 +26,11 @@ class ReportPages : public ::testing::Test {
         dir = testing::MakeTempDir();
         ASSERT_FALSE(dir.empty());
     }
-    void TearDown() override { testing::RunTool("rm -rf " + Quote(dir)); }
+    void TearDown() override {
+        if (testing::HaveTool("qpdf"))
+            testing::ExpectEveryPdfInFolderClean(dir);
+        testing::RunTool("rm -rf " + Quote(dir));
+    }
 
     std::string Write(TRpReport& report, TRpPage& page) {
         report.SetFileName(dir + "/" + report.FileName());
