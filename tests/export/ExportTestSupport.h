@@ -47,17 +47,18 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-struct CommandResult {
+struct ProcessResult {
     int exitCode = -1;
     QByteArray out;
     QString err;
 };
 
 // Runs a program to its end while this process keeps serving its windows and clipboard.
-inline CommandResult run(const QString& program, const QStringList& args, int timeoutMs = 60000) {
+inline ProcessResult runWhileServing(const QString& program, const QStringList& args,
+                                     int timeoutMs = 60000) {
     QProcess process;
     process.start(program, args);
-    CommandResult result;
+    ProcessResult result;
     if (!process.waitForStarted(10000)) {
         result.err = program + ": " + process.errorString();
         return result;
@@ -252,18 +253,18 @@ inline QByteArray contentStream(const QString& file, int objectNumber) {
     return bytes.mid(start + 6, end - start - 6);
 }
 
-inline CommandResult qpdfCheck(const QString& file) {
-    return run("qpdf", {"--check", file});
+inline ProcessResult qpdfCheck(const QString& file) {
+    return runWhileServing("qpdf", {"--check", file});
 }
 
 inline QString pdfText(const QString& file) {
-    return QString::fromUtf8(run("pdftotext", {"-layout", file, "-"}).out);
+    return QString::fromUtf8(runWhileServing("pdftotext", {"-layout", file, "-"}).out);
 }
 
 // The images of the file's first page in the order they are drawn.
 inline std::vector<QImage> pdfImages(const QString& file, const QString& scratchFolder) {
     const QString prefix = scratchFolder + "/img";
-    run("pdfimages", {"-png", file, prefix});
+    runWhileServing("pdfimages", {"-png", file, prefix});
     std::vector<QImage> images;
     for (int i = 0;; ++i) {
         const QString name = QStringLiteral("%1-%2.png").arg(prefix).arg(i, 3, 10, QChar('0'));
@@ -298,8 +299,8 @@ inline bool samePixels(const QImage& a, const QImage& b) {
 
 // The picture on the clipboard as another program sees it.
 inline QImage clipboardImageSeenByXclip() {
-    const CommandResult r =
-        run("xclip", {"-o", "-selection", "clipboard", "-t", "image/png"}, 20000);
+    const ProcessResult r =
+        runWhileServing("xclip", {"-o", "-selection", "clipboard", "-t", "image/png"}, 20000);
     return QImage::fromData(r.out, "PNG");
 }
 

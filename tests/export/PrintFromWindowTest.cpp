@@ -1,11 +1,329 @@
-// Select & Print and Print All from the window.
+// Select & Print and Print All from the window after a download of the demo card: printed to a
+// PDF file through a dialog that the test answers, and end to end through a real CUPS queue
+// with a cups-pdf printer and no dialog at all.
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <iostream>
+
+#include "CupsQueue.h"
 #include "ExportTestSupport.h"
+#include "app/DemoCard.h"
+#include "app/Logo.h"
+#include "printing/TableLayouts.h"
+#include "printing/qt/PrinterCanvas.h"
+#include "views/widgets/DataGrid.h"
 
 namespace halvik::testing {
 
-int printFromWindowChild(int, char**) {
-    return 2;
+namespace {
+
+// Answers the print dialogs: records which one was asked, may change the orientation as a user
+// would, sends the job to a PDF file or a named printer, and confirms or cancels.
+class AnsweringDialogs : public PrintDialogs {
+  public:
+    bool confirm(QPrinter& printer, PrintDialogName dialog) override {
+        asked.push_back(dialog);
+        if (chooseLandscape) {
+            printer.setPageOrientation(QPageLayout::Landscape);
+        }
+        if (!printerName.isEmpty()) {
+            printer.setPrinterName(printerName);
+        } else if (!outputFile.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(outputFile);
+        }
+        return answer;
+    }
+
+    bool answer = true;
+    bool chooseLandscape = false;
+    QString outputFile;
+    QString printerName;
+    std::vector<PrintDialogName> asked;
+};
+
+QString pdfInfo(const QString& pdf, const QString& field) {
+    const QString out = QString::fromUtf8(runWhileServing("pdfinfo", {pdf}).out);
+    for (const QString& line : out.split('\n')) {
+        if (line.startsWith(field + ":")) {
+            return line.mid(field.size() + 1).trimmed();
+        }
+    }
+    return {};
+}
+
+// The words of one page, blanks collapsed.
+QString pageText(const QString& pdf, int page) {
+    const QString n = QString::number(page);
+    return QString::fromUtf8(runWhileServing("pdftotext", {"-f", n, "-l", n, pdf, "-"}).out)
+        .simplified();
+}
+
+// Words of `pdftotext -bbox` that start less than `points` from the page's left edge.
+int wordsLeftOf(const QString& pdf, double points) {
+    const QString boxes = QString::fromUtf8(runWhileServing("pdftotext", {"-bbox", pdf, "-"}).out);
+    static const QRegularExpression word(R"re(<word xMin="([\d.]+)")re");
+    int count = 0;
+    for (auto it = word.globalMatch(boxes); it.hasNext();) {
+        count += it.next().captured(1).toDouble() < points;
+    }
+    return count;
+}
+
+bool portrait(const QString& pdf) {
+    // "595.276 x 841.89 pts (A4)"
+    const QStringList size = pdfInfo(pdf, "Page size").split(' ');
+    return size.size() >= 3 && size[0].toDouble() < size[2].toDouble();
+}
+
+class PrintFromWindow : public ExportWindow {
+  protected:
+    void SetUp() override {
+        ExportWindow::SetUp();
+        ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+        dialogs.outputFile = path("printed.pdf");
+        window->exports().dialogs = &dialogs;
+    }
+
+    QPrinter& printer() { return *window->exports().printer; }
+
+    AnsweringDialogs dialogs;
+};
+
+TEST_F(PrintFromWindow, SelectAndPrintPrintsTheSelectedRowsUnderItsTitle) {
+    TForm3& w = *window;
+    w.StringGrid1->selectRowRange(5, 8);
+    w.BitBtn2->click();
+    ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
+    EXPECT_EQ(dialogs.asked, std::vector<PrintDialogName>{PrintDialogName::PrintDialog1});
+    EXPECT_EQ(w.download.PrintRowFirst, 5);
+    EXPECT_EQ(w.download.PrintRowLast, 8);
+
+    const QString file = dialogs.outputFile;
+    EXPECT_EQ(pdfInfo(file, "Title"), "SELECTED TEMPERATURE DETAILS");
+    EXPECT_EQ(pdfInfo(file, "Pages"), "1");
+    const QString text = pageText(file, 1);
+    EXPECT_TRUE(text.contains("SELECTED TEMPERATURE DETAILS")) << text.toStdString();
+    EXPECT_TRUE(text.contains("PID :20 26 01 12 07")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Points")) << text.toStdString();
+    // Rows 5 to 8 are 08:24 to 08:42; their neighbours are not printed.
+    for (const char* time : {"08:24", "08:30", "08:36", "08:42"}) {
+        EXPECT_TRUE(text.contains(time)) << time << "\n" << text.toStdString();
+    }
+    EXPECT_FALSE(text.contains("08:18"));
+    EXPECT_FALSE(text.contains("08:48"));
+
+    // The print logo went through the clipboard and stays there.
+    EXPECT_TRUE(samePixels(w.exports().PrintLogo, toQImage(logoPicture())));
+    EXPECT_TRUE(samePixels(clipboardImageSeenByXclip(), toQImage(logoPicture())));
+    EXPECT_TRUE(viewerCalls().isEmpty());
+}
+
+TEST_F(PrintFromWindow, PrintAllPrintsEveryRowOnNumberedPortraitPages) {
+    TForm3& w = *window;
+    dialogs.chooseLandscape = true;  // Print All prints portrait whatever the dialog chose
+    w.BitBtn10->click();
+    ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
+    EXPECT_EQ(dialogs.asked, std::vector<PrintDialogName>{PrintDialogName::PrintDialog2});
+    EXPECT_EQ(printer().pageLayout().orientation(), QPageLayout::Portrait);
+
+    const AllRowsGeometry geometry = allRowsGeometry(printerMetrics(printer()), 1441);
+    ASSERT_GT(geometry.pageCount, 1);
+    const QString file = dialogs.outputFile;
+    EXPECT_EQ(pdfInfo(file, "Title"), "TEMPERATURE DETAILS");
+    EXPECT_EQ(pdfInfo(file, "Pages").toInt(), geometry.pageCount);
+    EXPECT_TRUE(portrait(file));
+
+    const QString total = QString::number(geometry.pageCount);
+    const QString first = pageText(file, 1);
+    EXPECT_TRUE(first.contains("TEMPERATURE DETAILS")) << first.toStdString();
+    EXPECT_TRUE(first.contains("PID :20 26 01 12 07")) << first.toStdString();
+    EXPECT_TRUE(first.contains("Page : 1 Total:" + total)) << first.toStdString();
+    EXPECT_TRUE(first.contains("Points")) << first.toStdString();
+    const QString last = pageText(file, geometry.pageCount);
+    EXPECT_TRUE(last.contains("Page : " + total + " Total:" + total)) << last.toStdString();
+    EXPECT_TRUE(last.contains("1440")) << last.toStdString();
+    EXPECT_TRUE(last.contains("07:54")) << last.toStdString();
+    EXPECT_FALSE(last.contains("PID")) << last.toStdString();
+}
+
+TEST_F(PrintFromWindow, CancelledDialogsPrintNothingButLeaveTheLogoOnTheClipboard) {
+    TForm3& w = *window;
+    dialogs.answer = false;
+    w.StringGrid1->selectRowRange(2, 3);
+    for (QPushButton* button : {w.BitBtn2, w.BitBtn10}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        QGuiApplication::clipboard()->setText("what the user had copied");
+        button->click();
+        EXPECT_TRUE(recorder.messages.empty());
+        EXPECT_FALSE(QFile::exists(dialogs.outputFile));
+        EXPECT_TRUE(samePixels(clipboardImageSeenByXclip(), toQImage(logoPicture())));
+    }
+    EXPECT_EQ(dialogs.asked, (std::vector<PrintDialogName>{PrintDialogName::PrintDialog1,
+                                                           PrintDialogName::PrintDialog2}));
+    EXPECT_EQ(w.download.PrintRowFirst, 0);
+    EXPECT_EQ(w.download.PrintRowLast, 0);
+}
+
+TEST_F(PrintFromWindow, AJobThePrintingSystemRefusesShowsWhy) {
+    TForm3& w = *window;
+    dialogs.outputFile = path("missing/printed.pdf");
+    w.BitBtn10->click();
+    EXPECT_EQ(recorder.errors(),
+              std::vector<QString>{"Cannot print \"TEMPERATURE DETAILS\" to the file " +
+                                   dialogs.outputFile + ": its folder " + path("missing") +
+                                   " does not exist."});
+    // The window goes on: the next job prints.
+    recorder.messages.clear();
+    dialogs.outputFile = path("printed.pdf");
+    w.BitBtn2->click();
+    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_EQ(pdfInfo(dialogs.outputFile, "Pages"), "1");
+}
+
+// ---- Through a real print queue ----
+
+struct QueueJob {
+    int exitCode = -1;
+    int expectedPages = 0;
+    QString output;
+};
+
+// Prints from a child process (this program with --print-from-window), so that its CUPS client
+// talks to the private daemon only.
+QueueJob printInChild(const PrivateCups& cups, const QString& kind) {
+    QProcess child;
+    QProcessEnvironment env = cups.env();
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--print-from-window", kQueue, kind});
+    QueueJob job;
+    if (!child.waitForFinished(180000)) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    job.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    job.output = QString::fromUtf8(child.readAllStandardOutput() + child.readAllStandardError());
+    for (const QString& line : job.output.split('\n')) {
+        if (line.startsWith("pages=")) {
+            job.expectedPages = line.mid(6).toInt();
+        }
+    }
+    return job;
+}
+
+QString waitForCupsPdf(const QString& folder, const QString& jobId) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 60000) {
+        const QStringList found = QDir(folder).entryList({"*-job_" + jobId + ".pdf"}, QDir::Files);
+        if (!found.isEmpty()) {
+            const QString file = folder + "/" + found.first();
+            if (pdfInfo(file, "Pages").toInt() > 0) {
+                return file;
+            }
+        }
+        QThread::msleep(200);
+    }
+    return {};
+}
+
+TEST(PrintQueue, BothPrintButtonsPrintThroughACupsPdfQueueWithoutADialog) {
+    PrivateCups cups;
+    const QString why = cups.start();
+    if (!why.isEmpty()) {
+        GTEST_SKIP() << "CUPS cannot start here: " << why.toStdString();
+    }
+    const CupsCommand added = cupsCommand(
+        "lpadmin", {"-p", kQueue, "-E", "-v", "cups-pdf:/", "-P", PrivateCups::ppd()}, cups.env());
+    ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
+    const QString folder = cupsPdfOutputFolder();
+
+    struct Job {
+        QString kind;
+        QString title;  // cups-pdf names its file after the job title
+        int minPages;
+    };
+    for (const Job& job : {Job{"all", "TEMPERATURE_DETAILS", 14},
+                           Job{"selected", "SELECTED_TEMPERATURE_DETAILS", 2}}) {
+        SCOPED_TRACE(job.kind.toStdString());
+        const QStringList before = cups.completedJobs(kQueue);
+        const QueueJob child = printInChild(cups, job.kind);
+        ASSERT_EQ(child.exitCode, 0) << child.output.toStdString();
+        EXPECT_TRUE(child.output.contains("printer=" + kQueue)) << child.output.toStdString();
+        EXPECT_GE(child.expectedPages, job.minPages) << child.output.toStdString();
+
+        QStringList ids;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000 &&
+               (ids = cups.completedJobs(kQueue)).size() == before.size()) {
+            QThread::msleep(200);
+        }
+        ASSERT_EQ(ids.size(), before.size() + 1) << "the job did not complete\n"
+                                                 << cups.log().toStdString();
+        const QString pdf = waitForCupsPdf(folder, ids.last());
+        ASSERT_FALSE(pdf.isEmpty()) << "no cups-pdf file for job " << ids.last().toStdString()
+                                    << " in " << folder.toStdString() << "\n"
+                                    << cups.log().toStdString();
+        EXPECT_TRUE(QFileInfo(pdf).fileName().startsWith(job.title)) << pdf.toStdString();
+        EXPECT_EQ(pdfInfo(pdf, "Pages").toInt(), child.expectedPages) << child.output.toStdString();
+        EXPECT_TRUE(portrait(pdf));
+        if (job.kind == "all") {
+            // Ghostscript's rewrite keeps no readable text, but every word keeps its box: the
+            // Points cells are the only words near the left edge, one per printed grid row.
+            EXPECT_EQ(wordsLeftOf(pdf, 60), 1441) << "the caption row and 1,440 readings";
+        }
+        QFile::remove(pdf);
+    }
+}
+
+}  // namespace
+
+// The child of the queue test: downloads the demo card into a window, answers the print dialog
+// with the queue's name, presses Print All or (with rows 1 to 100 selected) Select & Print, and
+// says how many pages the job should have.
+int printFromWindowChild(int argc, char** argv) {
+    if (argc < 4) {
+        std::cerr << "usage: --print-from-window QUEUE all|selected\n";
+        return 2;
+    }
+    const QString queue = QString::fromLocal8Bit(argv[2]);
+    const bool all = std::string(argv[3]) == "all";
+    MessageRecorder recorder;
+    SimHidPlatform platform;
+    std::unique_ptr<SimLoggerCard> card;
+    std::unique_ptr<TForm3> window;
+    const QString problem = downloadCard(platform, MakeDemoCardImage(), false, card, window);
+    if (!problem.isEmpty()) {
+        std::cerr << problem.toStdString() << "\n";
+        return 1;
+    }
+    AnsweringDialogs dialogs;
+    dialogs.printerName = queue;
+    window->exports().dialogs = &dialogs;
+    if (all) {
+        window->BitBtn10->click();
+    } else {
+        window->StringGrid1->selectRowRange(1, 100);
+        window->BitBtn2->click();
+    }
+    for (const QString& error : recorder.errors()) {
+        std::cerr << "error box: " << error.toStdString() << "\n";
+    }
+    QPrinter& printer = *window->exports().printer;
+    const PrinterMetrics metrics = printerMetrics(printer);
+    const CellStore& cells = window->StringGrid1->cells();
+    const int pages =
+        all ? allRowsGeometry(metrics, cells.rowCount()).pageCount
+            : layoutSelectedRows({cells, ""}, kSelectedRowsTitle, 1, 100, metrics).pageCount;
+    std::cout << "printer=" << printer.printerName().toStdString() << "\n"
+              << "pages=" << pages << std::endl;
+    const bool ok = recorder.errors().empty() && dialogs.asked.size() == 1;
+    window.reset();
+    card.reset();
+    return ok ? 0 : 1;
 }
 
 }  // namespace halvik::testing

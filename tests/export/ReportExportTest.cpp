@@ -67,7 +67,7 @@ TEST_P(DataReport, WritesStatisticsAndTheUnzoomedChartThenOpensTheViewer) {
 
     const QString file = path("Brisko.pdf");
     ASSERT_TRUE(QFile::exists(file));
-    const CommandResult check = qpdfCheck(file);
+    const ProcessResult check = qpdfCheck(file);
     EXPECT_EQ(check.exitCode, 0) << check.out.toStdString() << check.err.toStdString();
 
     // Objects in the order the report writer makes them.
@@ -142,8 +142,8 @@ TEST_P(DataReport, WritesStatisticsAndTheUnzoomedChartThenOpensTheViewer) {
     if (!c.fahrenheit) {
         // The rendered page, for a person to look at.
         const QString artifact = QStringLiteral(HALVIK_ARTIFACT_DIR) + "/export-data-report";
-        const CommandResult rendered =
-            run("pdftoppm", {"-png", "-r", "100", "-singlefile", file, artifact});
+        const ProcessResult rendered =
+            runWhileServing("pdftoppm", {"-png", "-r", "100", "-singlefile", file, artifact});
         EXPECT_EQ(rendered.exitCode, 0) << rendered.err.toStdString();
         const QImage page(artifact + ".png");
         // 809 x 891 points at 100 dpi.
@@ -178,7 +178,7 @@ TEST_F(ExportWindow, ChartPrintKeepsTheZoomAndLeavesTheLogoOnTheClipboard) {
     const QString file = path("Brisko_C.pdf");
     ASSERT_TRUE(QFile::exists(file));
     EXPECT_FALSE(QFile::exists(path("Brisko.pdf")));
-    const CommandResult check = qpdfCheck(file);
+    const ProcessResult check = qpdfCheck(file);
     EXPECT_EQ(check.exitCode, 0) << check.out.toStdString() << check.err.toStdString();
 
     const PdfObjects pdf = readPdfObjects(file);
@@ -224,6 +224,10 @@ struct LabelCase {
     CardDateTime first;
     std::string start5, start10, stop6, stop11;
 };
+
+void PrintTo(const LabelCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReportLabels : public ExportWindow, public ::testing::WithParamInterface<LabelCase> {};
 
@@ -283,6 +287,10 @@ struct WriteCase {
     Button button;
     bool folderInTheWay;  // else an existing file and a size limit that stops the new one
 };
+
+void PrintTo(const WriteCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReportWriteFailure : public ExportWindow, public ::testing::WithParamInterface<WriteCase> {};
 
