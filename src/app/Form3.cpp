@@ -40,6 +40,10 @@ namespace {
 
 constexpr uint16_t kCardVendorId = 0x3543;
 constexpr uint16_t kCardProductId = 0x3543;
+constexpr const char* kNoCardAccessMessage =
+    "The logger card is plugged in, but this user may not read from it or write to it. "
+    "Install Halvik's udev rule (packaging/70-halvik-logger.rules, see the README), then plug the "
+    "card in again.";
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());
@@ -241,6 +245,12 @@ void TForm3::UpdateControls() {
     if (pic18 != nullptr) {
         setStatusText("Connected");
         BitBtn1->setEnabled(true);
+        if (!pic18->HasReadWriteAccess()) {
+            // Without the udev rule the card's node belongs to root: the card is listed, but
+            // commands and readings cannot pass. Say so instead of waiting for a header that
+            // never comes.
+            deferError(QString::fromUtf8(kNoCardAccessMessage));
+        }
         sendCommand(kCommandSendHeader);
         awaitingHeader_ = true;
         pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,

@@ -130,6 +130,18 @@ TEST_F(WindowTest, StartWithCardShowsNotConnectedThenConnectedWithTheHeader) {
     EXPECT_TRUE(recorder.messages.empty());
 }
 
+TEST_F(WindowTest, ACardThisUserMayNotOpenIsReportedInsteadOfWaitingForAHeader) {
+    plugCard(cardWith({20.0, 25.0, 30.0}));
+    platform.SetOpenable(card->DeviceID(), /*readWrite=*/false, /*noAccess=*/true);
+    openWindow();
+    ASSERT_TRUE(waitFor([&] { return !recorder.errors().empty(); }));
+    EXPECT_EQ(status(), "Connected");
+    ASSERT_EQ(recorder.errors().size(), 1u);
+    EXPECT_TRUE(recorder.errors()[0].contains("udev rule")) << recorder.errors()[0].toStdString();
+    EXPECT_TRUE(window->download.PidText.empty());
+    recorder.messages.clear();
+}
+
 TEST_F(WindowTest, StartWithoutCardThenPlugItIn) {
     openWindow();
     QTest::qWait(100);
