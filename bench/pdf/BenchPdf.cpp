@@ -38,14 +38,14 @@ using namespace halvik;
 // ---- the shared inputs ------------------------------------------------------------------------
 
 // A synthetic picture with some variety in every channel, 24-bit BGR rows.
-Bitmap Synthetic(int width, int height, int seed) {
+Bitmap Synthetic(int width, int height, int shade) {
     Bitmap b = Bitmap::Create(width, height, 24);
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = b.Row(y);
         for (int x = 0; x < width; ++x) {
-            row[x * 3] = static_cast<std::uint8_t>(x * 3 + seed);
+            row[x * 3] = static_cast<std::uint8_t>(x * 3 + shade);
             row[x * 3 + 1] = static_cast<std::uint8_t>(y * 5 + x);
-            row[x * 3 + 2] = static_cast<std::uint8_t>((x ^ y) + seed * 7);
+            row[x * 3 + 2] = static_cast<std::uint8_t>((x ^ y) + shade * 7);
         }
     }
     return b;

@@ -48,19 +48,19 @@ class DeviceLinkTest : public ::testing::Test {
         return controller;
     }
 
-    static SimHidPlatform::DeviceSpec Spec(uint16_t vid, uint16_t pid, uint16_t in = 65,
+    static SimHidPlatform::DeviceSpec DeviceOf(uint16_t vid, uint16_t pid, uint16_t in = 65,
                                            uint16_t out = 65, bool numbered = false) {
-        SimHidPlatform::DeviceSpec spec;
-        spec.VendorID = vid;
-        spec.ProductID = pid;
-        spec.InputReportByteLength = in;
-        spec.OutputReportByteLength = out;
-        spec.NumberedReports = numbered;
-        return spec;
+        SimHidPlatform::DeviceSpec deviceSpec;
+        deviceSpec.VendorID = vid;
+        deviceSpec.ProductID = pid;
+        deviceSpec.InputReportByteLength = in;
+        deviceSpec.OutputReportByteLength = out;
+        deviceSpec.NumberedReports = numbered;
+        return deviceSpec;
     }
-    static SimHidPlatform::DeviceSpec Keyboard() { return Spec(0x046D, 0xC31C, 9, 2); }
-    static SimHidPlatform::DeviceSpec Mouse() { return Spec(0x046D, 0xC077, 5, 0); }
-    static SimHidPlatform::DeviceSpec Logger() { return Spec(0x3543, 0x3543); }
+    static SimHidPlatform::DeviceSpec Keyboard() { return DeviceOf(0x046D, 0xC31C, 9, 2); }
+    static SimHidPlatform::DeviceSpec Mouse() { return DeviceOf(0x046D, 0xC077, 5, 0); }
+    static SimHidPlatform::DeviceSpec Logger() { return DeviceOf(0x3543, 0x3543); }
 
     MainThreadQueue queue;  // constructed on the test thread: that is the main thread
     SimHidPlatform platform;

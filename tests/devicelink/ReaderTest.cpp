@@ -19,8 +19,8 @@ struct Delivery {
 class ReaderTest : public DeviceLinkTest {
   protected:
     // Plugs one device, checks it out and leaves it without a handler.
-    THidDevice* CheckOutNew(const SimHidPlatform::DeviceSpec& spec) {
-        id = platform.Plug(spec);
+    THidDevice* CheckOutNew(const SimHidPlatform::DeviceSpec& deviceSpec) {
+        id = platform.Plug(deviceSpec);
         controller = MakeController();
         THidDevice* device = nullptr;
         EXPECT_TRUE(controller->CheckOutByIndex(device, controller->ListCount() - 1));
@@ -67,7 +67,7 @@ TEST_F(ReaderTest, ReportsReachTheHandlerAsReportIdThenData) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        THidDevice* device = CheckOutNew(Spec(0x3543, 0x3543, c.inputLength, 65, c.numbered));
+        THidDevice* device = CheckOutNew(DeviceOf(0x3543, 0x3543, c.inputLength, 65, c.numbered));
         std::vector<Delivery> got;
         device->SetOnData(Recorder(got));
         ASSERT_TRUE(device->IsReading());
@@ -83,7 +83,7 @@ TEST_F(ReaderTest, ReportsReachTheHandlerAsReportIdThenData) {
 }
 
 TEST_F(ReaderTest, AReadOfNoBytesIsNotDelivered) {
-    THidDevice* device = CheckOutNew(Spec(0x3543, 0x3543, 64, 64, true));
+    THidDevice* device = CheckOutNew(DeviceOf(0x3543, 0x3543, 64, 64, true));
     std::vector<Delivery> got;
     device->SetOnData(Recorder(got));
     ASSERT_TRUE(platform.FeedInput(id, {}));
@@ -173,7 +173,7 @@ TEST_F(ReaderTest, ThreadSleepTimeAcceptsTenToTenThousand) {
 }
 
 TEST_F(ReaderTest, HandlerSwappedWhileReportsFlowGetsEachReportExactlyOnce) {
-    THidDevice* device = CheckOutNew(Spec(0x3543, 0x3543, 5, 5, true));
+    THidDevice* device = CheckOutNew(DeviceOf(0x3543, 0x3543, 5, 5, true));
     constexpr uint32_t kReports = 3000;
     std::atomic<uint32_t> produced{0};
     platform.SetInputSource(id, [&](std::vector<uint8_t>& report) {

@@ -202,13 +202,13 @@ SimLoggerCard::~SimLoggerCard() {
 }
 
 uint32_t SimLoggerCard::Plug() {
-    SimHidPlatform::DeviceSpec spec;
-    spec.VendorID = 0x3543;
-    spec.ProductID = 0x3543;
-    spec.InputReportByteLength = 65;
-    spec.OutputReportByteLength = 65;
-    spec.Product = "Temperature Logger";
-    const uint32_t id = FPlatform.Plug(spec);
+    SimHidPlatform::DeviceSpec deviceSpec;
+    deviceSpec.VendorID = 0x3543;
+    deviceSpec.ProductID = 0x3543;
+    deviceSpec.InputReportByteLength = 65;
+    deviceSpec.OutputReportByteLength = 65;
+    deviceSpec.Product = "Temperature Logger";
+    const uint32_t id = FPlatform.Plug(deviceSpec);
     {
         std::lock_guard<std::mutex> lock(S->m);
         S->deviceId = id;

@@ -14,7 +14,7 @@ namespace halvik {
 
 struct SimHidPlatform::Device {
     uint32_t id = 0;
-    DeviceSpec spec;
+    DeviceSpec deviceSpec;
     std::string path;
     bool present = true;
     bool openReadWrite = true;
@@ -83,9 +83,9 @@ class SimHidPlatform::Handle : public IHidHandle {
         std::lock_guard<std::mutex> lock(s_->m);
         if (!d_->present || !d_->identifiable)
             return false;
-        attributes.VendorID = d_->spec.VendorID;
-        attributes.ProductID = d_->spec.ProductID;
-        attributes.VersionNumber = d_->spec.VersionNumber;
+        attributes.VendorID = d_->deviceSpec.VendorID;
+        attributes.ProductID = d_->deviceSpec.ProductID;
+        attributes.VersionNumber = d_->deviceSpec.VersionNumber;
         return true;
     }
 
@@ -96,11 +96,11 @@ class SimHidPlatform::Handle : public IHidHandle {
         data = THidPreparsedData{};
         data.Caps.UsagePage = 0xFF00;
         data.Caps.Usage = 0x0001;
-        data.Caps.InputReportByteLength = d_->spec.InputReportByteLength;
-        data.Caps.OutputReportByteLength = d_->spec.OutputReportByteLength;
-        data.Caps.FeatureReportByteLength = d_->spec.FeatureReportByteLength;
+        data.Caps.InputReportByteLength = d_->deviceSpec.InputReportByteLength;
+        data.Caps.OutputReportByteLength = d_->deviceSpec.OutputReportByteLength;
+        data.Caps.FeatureReportByteLength = d_->deviceSpec.FeatureReportByteLength;
         data.Caps.NumberLinkCollectionNodes = 1;
-        data.NumberedReports = d_->spec.NumberedReports;
+        data.NumberedReports = d_->deviceSpec.NumberedReports;
         return true;
     }
 
@@ -177,7 +177,7 @@ class SimHidPlatform::Handle : public IHidHandle {
         if (result.status == HidReadResult::Data) {
             // As hidraw gives it to the device layer: the report-ID byte, then the report.
             uint32_t n = 0;
-            if (!d_->spec.NumberedReports && capacity > 0)
+            if (!d_->deviceSpec.NumberedReports && capacity > 0)
                 buffer[n++] = 0;
             const uint32_t take =
                 std::min<uint32_t>(static_cast<uint32_t>(report.size()), capacity - n);
@@ -207,11 +207,13 @@ class SimHidPlatform::Handle : public IHidHandle {
     bool SetOutputReport(const uint8_t*, uint32_t) override { return false; }
 
     bool GetManufacturerString(std::string& text) override {
-        return String(d_->spec.Manufacturer, text);
+        return String(d_->deviceSpec.Manufacturer, text);
     }
-    bool GetProductString(std::string& text) override { return String(d_->spec.Product, text); }
+    bool GetProductString(std::string& text) override {
+        return String(d_->deviceSpec.Product, text);
+    }
     bool GetSerialNumberString(std::string& text) override {
-        return String(d_->spec.SerialNumber, text);
+        return String(d_->deviceSpec.SerialNumber, text);
     }
 
   private:
@@ -258,13 +260,13 @@ void SimHidPlatform::SetListingRefused(bool refused) {
     S->listingRefused = refused;
 }
 
-uint32_t SimHidPlatform::Plug(const DeviceSpec& spec) {
+uint32_t SimHidPlatform::Plug(const DeviceSpec& deviceSpec) {
     uint32_t id;
     {
         std::lock_guard<std::mutex> lock(S->m);
         auto device = std::make_shared<Device>();
         id = device->id = S->nextId++;
-        device->spec = spec;
+        device->deviceSpec = deviceSpec;
         device->path = "/sim/hidraw" + std::to_string(id);
         S->devices[id] = device;
         S->order.push_back(id);
@@ -428,10 +430,10 @@ bool SimHidPlatform::ListInterfaces(std::vector<HidInterfaceRecord>& interfaces)
         record.DeviceID = id;
         record.DevicePath = device.path;
         record.InstanceId = "sim/" + std::to_string(id);
-        record.ClassDescr = device.spec.ClassDescr;
-        record.DeviceDescr = device.spec.Product;
-        record.FriendlyName = device.spec.Product;
-        record.Mfg = device.spec.Manufacturer;
+        record.ClassDescr = device.deviceSpec.ClassDescr;
+        record.DeviceDescr = device.deviceSpec.Product;
+        record.FriendlyName = device.deviceSpec.Product;
+        record.Mfg = device.deviceSpec.Manufacturer;
         record.EnumeratorName = "SIM";
         interfaces.push_back(std::move(record));
     }

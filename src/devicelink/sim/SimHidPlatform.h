@@ -45,7 +45,7 @@ class SimHidPlatform : public IHidPlatform {
     void SetListingRefused(bool refused);
 
     // Plugs a device in (appended to the platform's order) and returns its DeviceID.
-    uint32_t Plug(const DeviceSpec& spec);
+    uint32_t Plug(const DeviceSpec& deviceSpec);
     // Unplugs it: open handles see the device gone (reads and writes fail with ENODEV).
     void Unplug(uint32_t deviceId);
     bool IsPresent(uint32_t deviceId) const;

@@ -52,20 +52,20 @@ PrinterMetrics printerMetrics(const QPrinter& printer) {
     return m;
 }
 
-QFont printerFont(const FontSpec& spec, const QPaintDevice& device, bool metric) {
+QFont printerFont(const FontSpec& fontSpec, const QPaintDevice& device, bool metric) {
     QFont font;
     // Both faces of the printouts are serif faces with Latin letters of the Times kind; where
     // the face itself is missing, a metric-compatible Times comes before the system's default.
-    font.setFamilies({QString::fromStdString(spec.face), QStringLiteral("Nimbus Roman"),
+    font.setFamilies({QString::fromStdString(fontSpec.face), QStringLiteral("Nimbus Roman"),
                       QStringLiteral("Liberation Serif"), QStringLiteral("Times New Roman"),
                       QStringLiteral("DejaVu Serif")});
-    font.setBold(spec.bold);
-    if (spec.unit == FontSpec::Size::Points) {
-        font.setPointSizeF(spec.size > 0 ? spec.size : 1);
+    font.setBold(fontSpec.bold);
+    if (fontSpec.unit == FontSpec::Size::Points) {
+        font.setPointSizeF(fontSpec.size > 0 ? fontSpec.size : 1);
         return font;
     }
     const double dpiY = device.logicalDpiY() > 0 ? device.logicalDpiY() : 72;
-    const double cellPixels = metric ? spec.size * dpiY / kTenthMmPerInch : spec.size;
+    const double cellPixels = metric ? fontSpec.size * dpiY / kTenthMmPerInch : fontSpec.size;
     const double emPixels = cellPixels / cellToEmRatio(font, device);
     font.setPointSizeF(std::max(emPixels, 1.0) * 72.0 / dpiY);
     return font;
@@ -89,8 +89,8 @@ void drawLayout(const PrintLayout& layout, QPainter& painter, QPrinter& printer,
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
 
-    const auto useFont = [&](const FontSpec& spec) {
-        const QFont font = printerFont(spec, printer, map.metric);
+    const auto useFont = [&](const FontSpec& fontSpec) {
+        const QFont font = printerFont(fontSpec, printer, map.metric);
         painter.setFont(font);
         ascent = QFontMetricsF(font, &printer).ascent();
     };

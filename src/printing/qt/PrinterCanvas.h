@@ -25,7 +25,7 @@ PrinterMetrics printerMetrics(const QPrinter& printer);
 
 // The Qt font for a layout font on a device. A cell height is in tenths of a millimetre when
 // metric is true, else in device pixels; the font is sized so ascent + descent matches it.
-QFont printerFont(const FontSpec& spec, const QPaintDevice& device, bool metric);
+QFont printerFont(const FontSpec& fontSpec, const QPaintDevice& device, bool metric);
 
 // Text widths as the printer sets them, for centring the Print All title and footer.
 class PrinterTextMeasurer : public TextMeasurer {
