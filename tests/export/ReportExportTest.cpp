@@ -215,6 +215,11 @@ TEST_F(ExportWindow, ChartPrintKeepsTheZoomAndLeavesTheLogoOnTheClipboard) {
     EXPECT_TRUE(samePixels(clipboardImageSeenByXclip(), logoImage()));
     ASSERT_TRUE(waitForViewerCalls(1));
     EXPECT_EQ(viewerCalls(), QStringList{QUrl::fromLocalFile(file).toString()});
+
+    const QString artifact = QStringLiteral(HALVIK_ARTIFACT_DIR) + "/export-chart-report";
+    EXPECT_EQ(
+        runWhileServing("pdftoppm", {"-png", "-r", "100", "-singlefile", file, artifact}).exitCode,
+        0);
 }
 
 // The date and time labels of the data report, copied from the grid with their blanks.
