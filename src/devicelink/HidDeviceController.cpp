@@ -367,30 +367,18 @@ bool VendorNameIs(THidDevice* device, const std::string& name) {
 
 bool THidDeviceController::CheckOutByProductName(THidDevice*& HidDev,
                                                  const std::string& ProductName) {
-    HidDev = nullptr;
-    if (ProductName.empty())
-        return false;
-    for (int32_t i = 0; i < ListCount(); ++i) {
-        THidDevice* device = FList[static_cast<size_t>(i)];
-        if (device->FIsCheckedOut)
-            continue;
-        bool match;
-        {
-            FlagScope shown(device->FIsEnumerated);
-            device->SyncAccess();
-            match = ProductNameIs(device, ProductName);
-        }
-        device->SyncAccess();
-        if (match)
-            return CheckOutStep(HidDev, i, true);
-    }
-    return false;
+    return CheckOutFirstNamed(HidDev, ProductName, ProductNameIs);
 }
 
 bool THidDeviceController::CheckOutByVendorName(THidDevice*& HidDev,
                                                 const std::string& VendorName) {
+    return CheckOutFirstNamed(HidDev, VendorName, VendorNameIs);
+}
+
+bool THidDeviceController::CheckOutFirstNamed(THidDevice*& HidDev, const std::string& name,
+                                              bool (*nameIs)(THidDevice*, const std::string&)) {
     HidDev = nullptr;
-    if (VendorName.empty())
+    if (name.empty())
         return false;
     for (int32_t i = 0; i < ListCount(); ++i) {
         THidDevice* device = FList[static_cast<size_t>(i)];
@@ -400,7 +388,7 @@ bool THidDeviceController::CheckOutByVendorName(THidDevice*& HidDev,
         {
             FlagScope shown(device->FIsEnumerated);
             device->SyncAccess();
-            match = VendorNameIs(device, VendorName);
+            match = nameIs(device, name);
         }
         device->SyncAccess();
         if (match)

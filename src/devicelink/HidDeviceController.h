@@ -105,6 +105,9 @@ class THidDeviceController {
     std::vector<std::unique_ptr<THidDevice>> CollectPresentDevices();
     THidDevice* CreateDevice(std::unique_ptr<THidPnPInfo> pnpInfo);
     bool CheckOutStep(THidDevice*& HidDev, int32_t Idx, bool Wish);
+    // The first listed device not checked out whose name (read with access synced) matches.
+    bool CheckOutFirstNamed(THidDevice*& HidDev, const std::string& name,
+                            bool (*nameIs)(THidDevice*, const std::string&));
     bool EnumerateStep(int32_t Idx);
     bool CallCheck(THidDevice* device, THidCheckCallback Check);
     void Recount();
