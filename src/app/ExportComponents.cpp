@@ -1,58 +1,27 @@
 #include "app/ExportComponents.h"
 
-#include <QClipboard>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <cstring>
 
 #include "app/Distributor.h"
-#include "printing/qt/PrinterCanvas.h"
-#include "views/widgets/Clipboard.h"
+#include "printing/qt/PrintJobs.h"
 
 namespace halvik {
 
-namespace {
-
-// Why QPainter::begin refused the printer, in words a user can act on.
-std::string whyJobDidNotStart(const QPrinter& printer, const std::string& title) {
-    const QString file = printer.outputFileName();
-    if (!file.isEmpty()) {
-        const QFileInfo info(file);
-        QString reason = QStringLiteral("it cannot be written");
-        if (!info.absoluteDir().exists()) {
-            reason = QStringLiteral("its folder %1 does not exist").arg(info.absolutePath());
-        } else if (info.isDir()) {
-            reason = QStringLiteral("it is a folder");
-        }
-        return "Cannot print \"" + title + "\" to the file " + file.toStdString() + ": " +
-               reason.toStdString() + ".";
-    }
-    const QString name =
-        printer.printerName().isEmpty() ? QStringLiteral("(no printer)") : printer.printerName();
-    return "The printer " + name.toStdString() + " could not start the job \"" + title + "\".";
-}
-
-}  // namespace
-
 bool SystemPrintDialogs::confirm(QPrinter& printer, PrintDialogName dialog) {
-    QPrintDialog box(&printer, parent_);
-    box.setObjectName(dialog == PrintDialogName::PrintDialog1 ? QStringLiteral("PrintDialog1")
-                                                              : QStringLiteral("PrintDialog2"));
-    return box.exec() == QDialog::Accepted;
+    DialogPrintUi box(parent_);
+    return box.confirm(printer, dialog == PrintDialogName::PrintDialog1
+                                    ? PrintDialogKind::SelectedRows
+                                    : PrintDialogKind::AllRows);
 }
 
 QImage SystemPictureClipboard::passThrough(const QImage& picture) {
-    // Hands the picture over and checks that the window system took it.
-    systemClipboard().setImage(picture);
-    QImage back = QGuiApplication::clipboard()->image();
-    if (back.isNull()) {
-        throw ClipboardError(QStringLiteral("the clipboard did not give the picture back"));
-    }
-    return back;
+    // Without a GUI application there is no clipboard to ask for.
+    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+                                ? QGuiApplication::clipboard()
+                                : nullptr;
+    return logoThroughClipboard(picture, clipboard);
 }
 
 Bitmap toReportBitmap(const QImage& picture) {
@@ -71,25 +40,6 @@ Bitmap toReportBitmap(const QImage& picture) {
     bitmap.pixels.resize(bitmap.stride * static_cast<std::size_t>(bitmap.height));
     std::memcpy(bitmap.pixels.data(), rgb.constBits(), bitmap.pixels.size());
     return bitmap;
-}
-
-void runPrintJob(QPrinter& printer, const PrintLayout& layout, const QImage& logo) {
-    printer.setDocName(QString::fromStdString(layout.title));
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        throw PrintSystemError(whyJobDidNotStart(printer, layout.title));
-    }
-    try {
-        drawLayout(layout, painter, printer, logo);
-    } catch (...) {
-        printer.abort();
-        painter.end();
-        throw;
-    }
-    if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        throw PrintSystemError("The printing system reported an error while printing \"" +
-                               layout.title + "\".");
-    }
 }
 
 ExportComponents::ExportComponents(QWidget* window)

@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "pdf/Bitmap.h"
+// Before the report headers: the printed layouts' WriteText step shares its name with the PDF
+// writer's WriteText functions, and a step type must be declared before those functions are.
 #include "printing/DrawSteps.h"
 #include "report/ReportPages.h"
 
@@ -29,7 +31,7 @@ class PrintDialogs {
     virtual bool confirm(QPrinter& printer, PrintDialogName dialog) = 0;
 };
 
-// The system's standard print dialog with default options.
+// The system's standard print dialog with default options (the printing library's dialog).
 class SystemPrintDialogs : public PrintDialogs {
   public:
     explicit SystemPrintDialogs(QWidget* parent) : parent_(parent) {}
@@ -49,7 +51,8 @@ class PictureClipboard {
     virtual QImage passThrough(const QImage& picture) = 0;
 };
 
-// The system clipboard of the running application.
+// The system clipboard of the running application, through the printing library's
+// logoThroughClipboard.
 class SystemPictureClipboard : public PictureClipboard {
   public:
     QImage passThrough(const QImage& picture) override;
@@ -57,11 +60,6 @@ class SystemPictureClipboard : public PictureClipboard {
 
 // A plain bitmap of a picture, for the report images (32 bits per pixel, the picture's rows).
 Bitmap toReportBitmap(const QImage& picture);
-
-// Plays a printed layout on printer as one job: the job title, the layout's pages, end of job.
-// Throws PrintSystemError with the reason when the printing system refuses or fails the job (an
-// open job is then aborted).
-void runPrintJob(QPrinter& printer, const PrintLayout& layout, const QImage& logo);
 
 struct ExportComponents {
     explicit ExportComponents(QWidget* window);

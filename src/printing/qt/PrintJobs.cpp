@@ -21,6 +21,7 @@ namespace {
 // at the one the layouts were made for.
 constexpr int kLayoutDotsPerInch = 600;
 
+// Why QPainter::begin refused the printer, in words a user can act on.
 std::string whyJobDidNotStart(const QPrinter& printer, const std::string& title) {
     const QString file = printer.outputFileName();
     if (!file.isEmpty()) {
@@ -28,6 +29,8 @@ std::string whyJobDidNotStart(const QPrinter& printer, const std::string& title)
         QString reason = QStringLiteral("it cannot be written");
         if (!info.absoluteDir().exists()) {
             reason = QStringLiteral("its folder %1 does not exist").arg(info.absolutePath());
+        } else if (info.isDir()) {
+            reason = QStringLiteral("it is a folder");
         } else if (info.exists() && !info.isWritable()) {
             reason = QStringLiteral("it is read-only");
         }
@@ -55,13 +58,15 @@ void DialogPrintUi::showError(const QString& message) {
 
 QImage logoThroughClipboard(const QImage& picture, QClipboard* clipboard) {
     if (clipboard == nullptr) {
-        throw ClipboardError("Cannot open clipboard: no clipboard is available");
+        throw ClipboardError(QStringLiteral("no clipboard is available"));
+    }
+    if (picture.isNull()) {
+        throw ClipboardError(QStringLiteral("there is no picture to put on it"));
     }
     clipboard->setImage(picture);
     QImage back = clipboard->image();
     if (back.isNull()) {
-        throw ClipboardError(
-            "Cannot open clipboard: the clipboard did not give back the logo picture");
+        throw ClipboardError(QStringLiteral("the clipboard did not give the picture back"));
     }
     return back;
 }
@@ -83,6 +88,31 @@ void printLayout(QPrinter& printer, const PrintLayout& layout, const QImage& log
         throw PrintSystemError("The printing system reported an error while printing \"" +
                                layout.title + "\".");
     }
+}
+
+namespace {
+
+TableSource tableOf(const PrintSources& sources, const QImage& logo) {
+    return TableSource{sources.cells, sources.pidCaption, sources.columnWidths, logo.width(),
+                       logo.height()};
+}
+
+}  // namespace
+
+void printSelectedRows(QPrinter& printer, const PrintSources& sources, int first, int last,
+                       const QImage& logo) {
+    printer.setResolution(kLayoutDotsPerInch);
+    const PrintLayout layout = layoutSelectedRows(tableOf(sources, logo), kSelectedRowsTitle, first,
+                                                  last, printerMetrics(printer));
+    printLayout(printer, layout, logo);
+}
+
+void printAllRows(QPrinter& printer, const PrintSources& sources, const QImage& logo) {
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setResolution(kLayoutDotsPerInch);
+    const PrintLayout layout = layoutAllRows(tableOf(sources, logo), kAllRowsTitle,
+                                             printerMetrics(printer), PrinterTextMeasurer(printer));
+    printLayout(printer, layout, logo);
 }
 
 TablePrinter::TablePrinter(PrintUi& ui)
@@ -112,12 +142,7 @@ PrintOutcome TablePrinter::printSelected(const PrintSources& sources, int select
     printRowFirst = selectionTop;
     printRowLast = selectionBottom;
     try {
-        printer_->setResolution(kLayoutDotsPerInch);
-        const TableSource table{sources.cells, sources.pidCaption, sources.columnWidths,
-                                printLogo.width(), printLogo.height()};
-        const PrintLayout layout = layoutSelectedRows(table, kSelectedRowsTitle, printRowFirst,
-                                                      printRowLast, printerMetrics(*printer_));
-        printLayout(*printer_, layout, printLogo);
+        printSelectedRows(*printer_, sources, printRowFirst, printRowLast, printLogo);
         return PrintOutcome::Printed;
     } catch (const std::runtime_error& e) {
         ui_.showError(QString::fromStdString(e.what()));
@@ -131,13 +156,7 @@ PrintOutcome TablePrinter::printAll(const PrintSources& sources, QImage& printLo
     if (!ui_.confirm(*printer_, PrintDialogKind::AllRows))
         return PrintOutcome::Cancelled;
     try {
-        printer_->setPageOrientation(QPageLayout::Portrait);
-        printer_->setResolution(kLayoutDotsPerInch);
-        const TableSource table{sources.cells, sources.pidCaption, sources.columnWidths,
-                                printLogo.width(), printLogo.height()};
-        const PrintLayout layout = layoutAllRows(table, kAllRowsTitle, printerMetrics(*printer_),
-                                                 PrinterTextMeasurer(*printer_));
-        printLayout(*printer_, layout, printLogo);
+        printAllRows(*printer_, sources, printLogo);
         return PrintOutcome::Printed;
     } catch (const std::runtime_error& e) {
         ui_.showError(QString::fromStdString(e.what()));

@@ -4,11 +4,11 @@
 #include <QString>
 #include <array>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "printing/TableLayouts.h"
 #include "views/CellStore.h"
+#include "views/widgets/Clipboard.h"
 
 class QClipboard;
 class QPrinter;
@@ -39,15 +39,10 @@ class DialogPrintUi : public PrintUi {
     QWidget* parent_;
 };
 
-// The clipboard could not take or give back the logo; what() is the full message for the user.
-class ClipboardError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// Puts the logo picture on the clipboard and reads it back as a bitmap at the picture's own size:
-// the print logo. The clipboard keeps the bitmap. Throws ClipboardError ("Cannot open clipboard:
-// ...") when there is no clipboard or it does not give the picture back.
+// Puts a picture (the logo, or the chart for a report) on the clipboard and reads it back as a
+// bitmap at the picture's own size: for the logo, the print logo. The clipboard keeps the bitmap.
+// Throws ClipboardError ("Cannot open clipboard: <reason>") when there is no clipboard, there is
+// no picture (the clipboard is then left alone), or the clipboard does not give the picture back.
 QImage logoThroughClipboard(const QImage& picture, QClipboard* clipboard);
 
 // What the window hands to a print job.
@@ -63,6 +58,17 @@ enum class PrintOutcome { Printed, Cancelled, Failed };
 // One job on printer, start to end: job title, the layout's pages, end of document. Throws
 // PrintSystemError when the printing system refuses or fails the job (an open job is aborted).
 void printLayout(QPrinter& printer, const PrintLayout& layout, const QImage& logo);
+
+// The two table jobs once their dialog has been confirmed, with logo as the print logo. Both draw
+// at the resolution the layouts are made for, whatever the dialog chose. Throw PrintSystemError,
+// or PrintLayoutError for a page too small for the table, with the reason for the user.
+//
+// Select & Print: grid rows first to last under the title "SELECTED TEMPERATURE DETAILS".
+void printSelectedRows(QPrinter& printer, const PrintSources& sources, int first, int last,
+                       const QImage& logo);
+// Print All: every grid row under the title "TEMPERATURE DETAILS", in portrait whatever the
+// dialog chose; the printer stays portrait for the next job.
+void printAllRows(QPrinter& printer, const PrintSources& sources, const QImage& logo);
 
 // The two table printouts on one printer that lives as long as the window, so settings chosen in
 // a dialog (and the portrait orientation Print All leaves behind) carry over to the next job.
