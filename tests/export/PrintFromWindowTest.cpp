@@ -7,7 +7,7 @@
 #include <QPrinter>
 #include <iostream>
 
-#include "CupsQueue.h"
+#include "../printing/CupsQueue.h"
 #include "ExportTestSupport.h"
 #include "app/DemoCard.h"
 #include "app/Logo.h"
@@ -18,6 +18,8 @@
 namespace halvik::testing {
 
 namespace {
+
+const QString kQueue = QStringLiteral("HalvikExportPDF");
 
 // Answers the print dialogs: records which one was asked, may change the orientation as a user
 // would, sends the job to a PDF file or a named printer, and confirms or cancels.

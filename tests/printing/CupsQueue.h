@@ -1,9 +1,9 @@
 #pragma once
 
-// A CUPS daemon of the test's own with a cups-pdf printer: configuration, spool and socket in a
+// A CUPS daemon of the test's own for a cups-pdf printer: configuration, spool and socket in a
 // temporary folder, job numbers starting at a random value so its cups-pdf files cannot be
-// mistaken for another daemon's. (The printing library's queue test starts its daemon the same
-// way.) Clients reach it through CUPS_SERVER in env().
+// mistaken for another daemon's. Clients reach it through CUPS_SERVER in env(). Used by the
+// printing library's queue test and (through a relative include) by the window's.
 
 #include <pwd.h>
 #include <unistd.h>
@@ -18,8 +18,6 @@
 #include <algorithm>
 
 namespace halvik::testing {
-
-inline const QString kQueue = QStringLiteral("HalvikExportPDF");
 
 struct CupsCommand {
     int exitCode = -1;
@@ -160,7 +158,7 @@ class PrivateCups {
         return true;
     }
 
-    QTemporaryDir dir_{QDir::tempPath() + "/halvik-export-cups-XXXXXX"};
+    QTemporaryDir dir_{QDir::tempPath() + "/halvik-cups-XXXXXX"};
     QString socket_;
     QProcess daemon_;
 };
