@@ -10,8 +10,6 @@
 #include <memory>
 
 #include "pdf/Bitmap.h"
-// Before the report headers: the printed layouts' WriteText step shares its name with the PDF
-// writer's WriteText functions, and a step type must be declared before those functions are.
 #include "printing/DrawSteps.h"
 #include "report/ReportPages.h"
 

@@ -38,13 +38,13 @@ struct UseFont {
     FontSpec font;
 };
 // Writes text with the top-left corner of its first character cell at (x, y).
-struct WriteText {
+struct PrintText {
     int x = 0;
     int y = 0;
     std::string text;  // UTF-8
 };
 // Fills clip white, then writes text at (x, y) clipped to clip (right and bottom edges excluded).
-struct WriteClippedText {
+struct PrintClippedText {
     int x = 0;
     int y = 0;
     Rect clip;
@@ -69,7 +69,7 @@ struct StartPage {};
 // Switches to tenths of a millimetre with y upward for the rest of the job.
 struct UseMetricMapping {};
 
-using DrawStep = std::variant<UseFont, WriteText, WriteClippedText, UsePenWidth, DrawLine, DrawLogo,
+using DrawStep = std::variant<UseFont, PrintText, PrintClippedText, UsePenWidth, DrawLine, DrawLogo,
                               StartPage, UseMetricMapping>;
 
 struct PrintLayout {

@@ -58,12 +58,12 @@ FontSpec cellHeight(const char* face, int height) {
 void appendSelectedHeading(std::vector<DrawStep>& steps, const TableSource& source,
                            const std::string& title) {
     steps.emplace_back(UseFont{points(kTitleFace, 12, true)});
-    steps.emplace_back(WriteText{kSelTextLeft, kSelTitleTop, title});
+    steps.emplace_back(PrintText{kSelTextLeft, kSelTitleTop, title});
     steps.emplace_back(UseFont{points(kTableFace, 12, true)});
-    steps.emplace_back(WriteText{kSelPidLeft, kSelTitleTop, source.pidCaption});
+    steps.emplace_back(PrintText{kSelPidLeft, kSelTitleTop, source.pidCaption});
     steps.emplace_back(UseFont{points(kTableFace, 7, false)});
     for (int c = 0; c < CellStore::kColumns; ++c) {
-        steps.emplace_back(WriteText{kSelCaptionLeft[static_cast<size_t>(c)], kSelCaptionTop,
+        steps.emplace_back(PrintText{kSelCaptionLeft[static_cast<size_t>(c)], kSelCaptionTop,
                                      source.cells.cell(c, 0)});
     }
 }
@@ -121,7 +121,7 @@ PrintLayout layoutSelectedRows(const TableSource& source, const std::string& tit
         for (int c = 0; c < CellStore::kColumns; ++c) {
             const int x0 = edges[static_cast<size_t>(c)];
             const int x1 = edges[static_cast<size_t>(c) + 1];
-            steps.emplace_back(WriteClippedText{
+            steps.emplace_back(PrintClippedText{
                 x0 + kSelTextInset, y0 + kSelTextInset,
                 Rect{x0, y0, x1 - kSelClipRightGap, y0 + kSelRowPitch}, source.cells.cell(c, row)});
         }
@@ -169,7 +169,7 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
     steps.emplace_back(DrawLogo{Rect{kAllLogoLeft, kAllLogoTop, source.logoWidth + kAllLogoLeft,
                                      source.logoHeight - kAllLogoHeightCut}});
     steps.emplace_back(UseFont{allRowsPidCaptionFont()});
-    steps.emplace_back(WriteText{kAllPidLeft, kAllPidTop, source.pidCaption});
+    steps.emplace_back(PrintText{kAllPidLeft, kAllPidTop, source.pidCaption});
     steps.emplace_back(UseMetricMapping{});
 
     const FontSpec titleFont = cellHeight(kTitleFace, kAllTitleHeight);
@@ -179,7 +179,7 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
 
     for (int p = 1; p <= g.pageCount; ++p) {
         steps.emplace_back(UseFont{titleFont});
-        steps.emplace_back(WriteText{titleX, kAllTitleTop, title});
+        steps.emplace_back(PrintText{titleX, kAllTitleTop, title});
         steps.emplace_back(UsePenWidth{kAllRulePen});
         steps.emplace_back(DrawLine{0, -kAllTopMargin, g.pageWidth, -kAllTopMargin});
         steps.emplace_back(DrawLine{0, kAllLowerRuleAboveH - g.pageHeight, g.pageWidth,
@@ -188,7 +188,7 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
         std::string footer =
             "Page : " + std::to_string(p) + "    Total:" + std::to_string(g.pageCount);
         const int footerX = g.pageWidth / 2 - measurer.widthTenthMm(textFont, footer) / 2;
-        steps.emplace_back(WriteText{footerX, kAllFooterAboveH - g.pageHeight, std::move(footer)});
+        steps.emplace_back(PrintText{footerX, kAllFooterAboveH - g.pageHeight, std::move(footer)});
 
         int y = kAllRowsTop;
         for (int k = 1; k <= g.rowsPerPage; ++k) {
@@ -196,7 +196,7 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
             if (row < gridRows) {
                 for (int c = 0; c < CellStore::kColumns; ++c) {
                     steps.emplace_back(
-                        WriteText{columnX[static_cast<size_t>(c)], -y, source.cells.cell(c, row)});
+                        PrintText{columnX[static_cast<size_t>(c)], -y, source.cells.cell(c, row)});
                 }
             }
             y += kAllRowPitch;

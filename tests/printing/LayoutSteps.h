@@ -47,9 +47,9 @@ inline Placed place(const PrintLayout& layout) {
     for (const DrawStep& step : layout.steps) {
         if (auto* f = std::get_if<UseFont>(&step)) {
             font = f->font;
-        } else if (auto* t = std::get_if<WriteText>(&step)) {
+        } else if (auto* t = std::get_if<PrintText>(&step)) {
             out.texts.push_back({out.pages, metric, font, t->x, t->y, false, {}, t->text});
-        } else if (auto* c = std::get_if<WriteClippedText>(&step)) {
+        } else if (auto* c = std::get_if<PrintClippedText>(&step)) {
             out.texts.push_back({out.pages, metric, font, c->x, c->y, true, c->clip, c->text});
         } else if (auto* p = std::get_if<UsePenWidth>(&step)) {
             pen = p->width;

@@ -103,9 +103,9 @@ void drawLayout(const PrintLayout& layout, QPainter& painter, QPrinter& printer,
                 using T = std::decay_t<decltype(s)>;
                 if constexpr (std::is_same_v<T, UseFont>) {
                     useFont(s.font);
-                } else if constexpr (std::is_same_v<T, WriteText>) {
+                } else if constexpr (std::is_same_v<T, PrintText>) {
                     painter.drawText(textOrigin(s.x, s.y), QString::fromStdString(s.text));
-                } else if constexpr (std::is_same_v<T, WriteClippedText>) {
+                } else if constexpr (std::is_same_v<T, PrintClippedText>) {
                     const QRectF clip = map.rect(s.clip);
                     painter.fillRect(clip, Qt::white);
                     painter.save();
