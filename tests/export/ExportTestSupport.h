@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "../app/AppTestSupport.h"
 #include "app/ErrorBox.h"
 #include "app/ExportComponents.h"
 #include "app/Form3.h"
@@ -33,19 +34,6 @@
 #include "devicelink/sim/SimHidPlatform.h"
 
 namespace halvik::testing {
-
-// Runs the event loop until `done` holds or `timeoutMs` passes; returns whether it holds.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 struct ProcessResult {
     int exitCode = -1;
@@ -73,45 +61,6 @@ inline ProcessResult runWhileServing(const QString& program, const QStringList& 
     result.out = process.readAllStandardOutput();
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
-}
-
-// Records every message box instead of showing it.
-class MessageRecorder {
-  public:
-    MessageRecorder() {
-        previous_ = setMessageSink([this](QWidget*, MessageKind kind, const QString& text) {
-            messages.emplace_back(kind, text);
-        });
-    }
-    ~MessageRecorder() { setMessageSink(std::move(previous_)); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-
-    std::vector<QString> errors() const {
-        std::vector<QString> out;
-        for (const auto& [kind, text] : messages) {
-            if (kind == MessageKind::Error) {
-                out.push_back(text);
-            }
-        }
-        return out;
-    }
-
-    std::vector<std::pair<MessageKind, QString>> messages;
-
-  private:
-    MessageSink previous_;
-};
-
-// A card holding these temperatures (°C), first reading at the given time.
-inline LoggerCardImage cardWith(const std::vector<double>& celsius,
-                                std::array<uint8_t, 5> pid = {1, 2, 3, 4, 5},
-                                CardDateTime first = {2014, 1, 7, 9, 0, 0}) {
-    std::vector<CardReading> readings;
-    for (double value : celsius) {
-        readings.push_back(EncodeReading(value));
-    }
-    return LoggerCardImage::Make(pid, first, readings);
 }
 
 // The stand-in for the desktop's xdg-open that the test program puts first on PATH: it appends
@@ -305,8 +254,3 @@ inline QImage clipboardImageSeenByXclip() {
 }
 
 }  // namespace halvik::testing
-
-// Readable QStrings in test failures.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
