@@ -453,28 +453,22 @@ int32_t THidDeviceController::CountByClass(const std::string& ClassName) {
 }
 
 int32_t THidDeviceController::CountByProductName(const std::string& ProductName) {
-    int32_t n = 0;
-    for (THidDevice* device : FList) {
-        if (!device->FIsPluggedIn)
-            continue;
-        FlagScope shown(device->FIsEnumerated);
-        device->SyncAccess();
-        if (ProductNameIs(device, ProductName))
-            ++n;
-    }
-    for (THidDevice* device : FList)
-        device->SyncAccess();
-    return n;
+    return CountNamed(ProductName, ProductNameIs);
 }
 
 int32_t THidDeviceController::CountByVendorName(const std::string& VendorName) {
+    return CountNamed(VendorName, VendorNameIs);
+}
+
+int32_t THidDeviceController::CountNamed(const std::string& name,
+                                         bool (*nameIs)(THidDevice*, const std::string&)) {
     int32_t n = 0;
     for (THidDevice* device : FList) {
         if (!device->FIsPluggedIn)
             continue;
         FlagScope shown(device->FIsEnumerated);
         device->SyncAccess();
-        if (VendorNameIs(device, VendorName))
+        if (nameIs(device, name))
             ++n;
     }
     for (THidDevice* device : FList)

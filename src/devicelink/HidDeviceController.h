@@ -108,6 +108,8 @@ class THidDeviceController {
     // The first listed device not checked out whose name (read with access synced) matches.
     bool CheckOutFirstNamed(THidDevice*& HidDev, const std::string& name,
                             bool (*nameIs)(THidDevice*, const std::string&));
+    // Plugged-in devices whose name (read with access synced) matches.
+    int32_t CountNamed(const std::string& name, bool (*nameIs)(THidDevice*, const std::string&));
     bool EnumerateStep(int32_t Idx);
     bool CallCheck(THidDevice* device, THidCheckCallback Check);
     void Recount();
