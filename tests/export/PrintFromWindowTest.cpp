@@ -215,22 +215,6 @@ QueueJob printInChild(const PrivateCups& cups, const QString& kind) {
     return job;
 }
 
-QString waitForCupsPdf(const QString& folder, const QString& jobId) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60000) {
-        const QStringList found = QDir(folder).entryList({"*-job_" + jobId + ".pdf"}, QDir::Files);
-        if (!found.isEmpty()) {
-            const QString file = folder + "/" + found.first();
-            if (pdfInfo(file, "Pages").toInt() > 0) {
-                return file;
-            }
-        }
-        QThread::msleep(200);
-    }
-    return {};
-}
-
 TEST(PrintQueue, BothPrintButtonsPrintThroughACupsPdfQueueWithoutADialog) {
     PrivateCups cups;
     const QString why = cups.start();
@@ -256,16 +240,11 @@ TEST(PrintQueue, BothPrintButtonsPrintThroughACupsPdfQueueWithoutADialog) {
         EXPECT_TRUE(child.output.contains("printer=" + kQueue)) << child.output.toStdString();
         EXPECT_GE(child.expectedPages, job.minPages) << child.output.toStdString();
 
-        QStringList ids;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 60000 &&
-               (ids = cups.completedJobs(kQueue)).size() == before.size()) {
-            QThread::msleep(200);
-        }
+        const QStringList ids = cups.waitForCompletedJob(kQueue, before);
         ASSERT_EQ(ids.size(), before.size() + 1) << "the job did not complete\n"
                                                  << cups.log().toStdString();
-        const QString pdf = waitForCupsPdf(folder, ids.last());
+        const QString pdf = waitForJobPdf(
+            folder, ids.last(), [](const QString& file) { return pdfInfo(file, "Pages").toInt(); });
         ASSERT_FALSE(pdf.isEmpty()) << "no cups-pdf file for job " << ids.last().toStdString()
                                     << " in " << folder.toStdString() << "\n"
                                     << cups.log().toStdString();

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 
 namespace halvik::testing {
 
@@ -148,6 +149,18 @@ class PrivateCups {
         return ids;
     }
 
+    // Waits up to a minute for one more completed job than `before` lists; returns the
+    // completed jobs as they stand then.
+    QStringList waitForCompletedJob(const QString& queue, const QStringList& before) const {
+        QStringList ids;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000 && (ids = completedJobs(queue)).size() == before.size()) {
+            QThread::msleep(200);
+        }
+        return ids;
+    }
+
   private:
     static bool write(const QString& path, const QString& text) {
         QFile f(path);
@@ -179,6 +192,25 @@ inline QString cupsPdfOutputFolder() {
     out.replace("${HOME}", pw ? QString::fromLocal8Bit(pw->pw_dir) : QDir::homePath());
     out.replace("${USER}", pw ? QString::fromLocal8Bit(pw->pw_name) : QString());
     return out;
+}
+
+// The cups-pdf file of a job in folder once pageCount finds a page in it (up to a minute), or
+// an empty text.
+inline QString waitForJobPdf(const QString& folder, const QString& jobId,
+                             const std::function<int(const QString&)>& pageCount) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 60000) {
+        const QStringList found = QDir(folder).entryList({"*-job_" + jobId + ".pdf"}, QDir::Files);
+        if (!found.isEmpty()) {
+            const QString path = folder + "/" + found.first();
+            if (pageCount(path) > 0) {
+                return path;
+            }
+        }
+        QThread::msleep(200);
+    }
+    return {};
 }
 
 }  // namespace halvik::testing

@@ -48,21 +48,6 @@ ChildJob printInChild(const PrivateCups& cups, const QString& kind, int readings
     return job;
 }
 
-QString waitForPdf(const QString& folder, const QString& jobId) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60000) {
-        const QStringList found = QDir(folder).entryList({"*-job_" + jobId + ".pdf"}, QDir::Files);
-        if (!found.isEmpty()) {
-            const QString path = folder + "/" + found.first();
-            if (pdfPages(path) > 0)
-                return path;
-        }
-        QThread::msleep(200);
-    }
-    return {};
-}
-
 }  // namespace
 
 int printToQueueChild(int argc, char** argv) {
@@ -135,16 +120,10 @@ TEST(PrintQueue, BothTablesComeOutOfACupsPdfPrinter) {
         EXPECT_TRUE(child.output.contains("dpi=600")) << child.output.toStdString();
         EXPECT_GE(child.expectedPages, job.minPages) << child.output.toStdString();
 
-        QStringList ids;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 60000 &&
-               (ids = cups.completedJobs(kQueue)).size() == before.size()) {
-            QThread::msleep(200);
-        }
+        const QStringList ids = cups.waitForCompletedJob(kQueue, before);
         ASSERT_EQ(ids.size(), before.size() + 1) << "the job did not complete\n"
                                                  << cups.log().toStdString();
-        const QString pdf = waitForPdf(folder, ids.last());
+        const QString pdf = waitForJobPdf(folder, ids.last(), pdfPages);
         ASSERT_FALSE(pdf.isEmpty()) << "no cups-pdf file for job " << ids.last().toStdString()
                                     << " in " << folder.toStdString() << "\n"
                                     << cups.log().toStdString();
