@@ -81,15 +81,11 @@ Session& session() {
             return out;
         }
         w.BitBtn1->click();
-        w.Timer1->stop();
         if (!waitFor([&] { return w.download.DownloadText.size() >= 6 * readings; })) {
             out.error = "no readings";
             return out;
         }
-        for (int tick = 0; tick < 10; ++tick) {
-            runHandler(&w, [&] { w.Timer1Timer(); });
-        }
-        if (!w.isDownloaded()) {
+        if (!waitFor([&] { return !w.isStaging(); }) || !w.isDownloaded()) {
             out.error = "download incomplete";
         }
         return out;

@@ -25,7 +25,7 @@ std::vector<std::uint8_t> FullHeader() {
 DownloadState FullDownload(CellStore& grid, const LocaleSettings& locale) {
     DownloadState state;
     auto header = FullHeader();
-    ShowPID(state, grid, 0, header.data(), header.size(), locale);
+    ApplyHeaderReport(state, grid, 0, header.data(), header.size(), locale);
     std::vector<std::uint8_t> report(64, 0);
     std::size_t filled = 0;
     for (int q = 0; q < kMaxReadings; ++q) {
@@ -36,12 +36,12 @@ DownloadState FullDownload(CellStore& grid, const LocaleSettings& locale) {
         report[filled++] = static_cast<std::uint8_t>((bits >> 23) & 0xFF);
         report[filled++] = static_cast<std::uint8_t>(((bits >> 24) & 0x80) | ((bits >> 16) & 0x7F));
         if (filled == report.size()) {
-            ShowRead(state, report.data(), report.size());
+            AppendReadingBytes(state, report.data(), report.size());
             filled = 0;
         }
     }
     if (filled != 0)
-        ShowRead(state, report.data(), report.size());
+        AppendReadingBytes(state, report.data(), report.size());
     return state;
 }
 
@@ -51,7 +51,7 @@ void RunParse(benchmark::State& bench, TemperatureUnit unit, const LocaleSetting
     ParseResult result;
     for (auto _ : bench) {
         StartLogClock(state);
-        BitBtn8Click(state, grid, unit, locale, result);
+        ParseReadings(state, grid, unit, locale, result);
         benchmark::DoNotOptimize(result.points.data());
     }
     if (result.points.size() != static_cast<std::size_t>(kMaxReadings) || !result.hasStatistics)
@@ -77,7 +77,7 @@ void BM_Header14400Rows(benchmark::State& bench) {
     CellStore grid;
     DownloadState state;
     for (auto _ : bench) {
-        HeaderResult result = ShowPID(state, grid, 0, header.data(), header.size(), locale);
+        HeaderResult result = ApplyHeaderReport(state, grid, 0, header.data(), header.size(), locale);
         benchmark::DoNotOptimize(result.accepted);
     }
     bench.SetItemsProcessed(bench.iterations() * kMaxReadings);

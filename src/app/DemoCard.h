@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "devicelink/sim/LoggerCard.h"
@@ -18,11 +22,21 @@ LoggerCardImage MakeDemoCardImage();
 
 class TForm3;
 
+// How fast the demo card sends: "fast" (as fast as the window reads), "usb-fs" (one 64-byte
+// report per millisecond, as on USB full speed) or "stall-after:N" (the header and the first N
+// reading reports at USB full speed, then nothing).
+struct DemoPace {
+    SimLoggerCard::Pace pace = SimLoggerCard::Pace::AsFastAsRead;
+    std::size_t readingReportLimit = SIZE_MAX;
+};
+// Reads a pace text; std::nullopt when it is none of the above.
+std::optional<DemoPace> ParseDemoPace(const std::string& text);
+
 // What halvik-demo runs: the in-memory platform with the card plugged in, and the main window
 // on it (not yet shown). The card answers as fast as the window reads.
 class DemoSession {
   public:
-    explicit DemoSession(LoggerCardImage image);
+    explicit DemoSession(LoggerCardImage image, DemoPace pace = {});
     ~DemoSession();
     DemoSession(const DemoSession&) = delete;
     DemoSession& operator=(const DemoSession&) = delete;

@@ -21,6 +21,8 @@
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
+#include "download/CardSession.h"
+#include "logger/CardIdentity.h"
 #include "logger/Conversions.h"
 #include "logger/Header.h"
 #include "logger/LogClock.h"
@@ -37,13 +39,6 @@ static void initHalvikResources() {
 namespace halvik {
 
 namespace {
-
-constexpr uint16_t kCardVendorId = 0x3543;
-constexpr uint16_t kCardProductId = 0x3543;
-constexpr const char* kNoCardAccessMessage =
-    "The logger card is plugged in, but this user may not read from it or write to it. "
-    "Install Halvik's udev rule (packaging/70-halvik-logger.rules, see the README), then plug the "
-    "card in again.";
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());
@@ -78,6 +73,23 @@ LocaleSettings systemLocaleSettings() {
 
 }  // namespace
 
+// The download flow's requests, carried out on the window.
+class TForm3::FlowSink : public DownloadFlow::Sink {
+  public:
+    explicit FlowSink(TForm3& window) : window_(window) {}
+    bool SendCommand(uint8_t command, std::string& reason) override {
+        return window_.sendCommand(command, reason);
+    }
+    void ShowHeader(const HeaderResult& header) override { window_.showHeader(header); }
+    void ShowReadings(const ParseResult& result) override { window_.showReadings(result); }
+    void ShowView(const DownloadView& view) override { window_.showView(view); }
+    void ShowProblem(const std::string& message) override { window_.deferError(fromUtf8(message)); }
+    void DownloadEnded(const DownloadEnd&) override {}
+
+  private:
+    TForm3& window_;
+};
+
 TForm3::TForm3(IHidPlatform& platform, QWidget* parent) : QMainWindow(parent), platform_(platform) {
     initHalvikResources();
     locale = systemLocaleSettings();
@@ -100,6 +112,8 @@ TForm3::TForm3(IHidPlatform& platform, QWidget* parent) : QMainWindow(parent), p
     });
 
     createControls();
+    flowSink_ = std::make_unique<FlowSink>(*this);
+    flow_ = std::make_unique<DownloadFlow>(download, StringGrid1->cells(), locale, *flowSink_);
     userMessages_ = std::make_unique<SinkUserMessages>();
     StringGrid1->setUserMessages(userMessages_.get());
 
@@ -142,7 +156,6 @@ void TForm3::connectHandlers() {
     on(BitBtn4, &TForm3::BitBtn4Click);
     on(BitBtn5, &TForm3::BitBtn5Click);
     on(BitBtn6, &TForm3::BitBtn6Click);
-    on(BitBtn8, &TForm3::BitBtn8Click);
     on(BitBtn9, &TForm3::BitBtn9Click);
     on(BitBtn10, &TForm3::BitBtn10Click);
     on(BitBtn11, &TForm3::BitBtn11Click);
@@ -183,6 +196,7 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::FormActivate() {
+    cardStayed_ = false;
     UpdateControls();
     WriteGridCaptions(StringGrid1->cells(), TemperatureUnit::Celsius);
     for (int column = 0; column < CellStore::kColumns; ++column) {
@@ -231,149 +245,83 @@ void TForm3::HidDeviceController1DeviceChange(THidDeviceController*) {
     if (pic18 == nullptr) {
         HidDeviceController1->Enumerate();
     }
-    // While a download is staged, another device coming or going must not disturb the card:
-    // re-sending the header command would hand the rest of the readings to the header handler.
-    if (staging_ && cardStayed) {
-        setStatusText("Connected");
-        BitBtn1->setEnabled(true);
-        return;
-    }
+    cardStayed_ = cardStayed;
     UpdateControls();
 }
 
 void TForm3::UpdateControls() {
     if (pic18 != nullptr) {
-        setStatusText("Connected");
-        BitBtn1->setEnabled(true);
-        if (!pic18->HasReadWriteAccess()) {
-            // Without the udev rule the card's node belongs to root: the card is listed, but
-            // commands and readings cannot pass. Say so instead of waiting for a header that
-            // never comes.
-            deferError(QString::fromUtf8(kNoCardAccessMessage));
+        // Without the udev rule the card's node belongs to root: the card is listed, but
+        // commands and readings cannot pass; the flow says so instead of waiting for a header.
+        if (flow_->CardConnected(cardStayed_, pic18->HasReadWriteAccess())) {
+            pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
+                                    uint16_t Size) { ShowPID(HidDev, ReportID, Data, Size); });
         }
-        sendCommand(kCommandSendHeader);
-        awaitingHeader_ = true;
-        pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
-                                uint16_t Size) { ShowPID(HidDev, ReportID, Data, Size); });
     } else {
-        setStatusText("Not Connected");
-        BitBtn1->setEnabled(false);
-        setResultButtonsEnabled(false);
-        download.PidText.clear();
+        flow_->CardGone();
+    }
+    if (!flow_->TicksWanted()) {
+        Timer1->stop();
     }
 }
 
-void TForm3::sendCommand(uint8_t command) {
+bool TForm3::sendCommand(uint8_t command, std::string& reason) {
+    if (pic18 == nullptr) {
+        reason = "the card is not connected";
+        return false;
+    }
     pic18_OutputReport.LEDBits = command;
     towrite = pic18->Caps().OutputReportByteLength;
     const std::vector<uint8_t> bytes = CommandBytes(pic18_OutputReport, towrite);
-    // The write's result is not checked: a card that did not take the command simply does not
-    // answer, and the staging then ends in a failed parse.
-    pic18->WriteFile(bytes.data(), static_cast<uint32_t>(bytes.size()), BytesWritten);
+    if (pic18->WriteFile(bytes.data(), static_cast<uint32_t>(bytes.size()), BytesWritten)) {
+        return true;
+    }
+    reason = CommandWriteFailure(*pic18, towrite);
+    return false;
 }
 
 void TForm3::ShowPID(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
-    const HeaderResult header =
-        halvik::ShowPID(download, StringGrid1->cells(), ReportID, Data, Size, locale);
+    flow_->HeaderReport(ReportID, Data, Size);
+}
+
+void TForm3::ShowRead(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
+    flow_->ReadingReport(ReportID, Data, Size);
+}
+
+void TForm3::showHeader(const HeaderResult& header) {
     if (header.accepted) {
-        awaitingHeader_ = false;
         setCaption(Label6, fromUtf8(header.pidLabel));
         setCaption(Label9, fromUtf8(header.dataPointsLabel));
         StringGrid1->refresh();
     }
-    if (!header.problem.empty()) {
-        deferError(fromUtf8(header.problem));
-    }
-}
-
-void TForm3::ShowRead(THidDevice*, uint8_t, const uint8_t* Data, uint16_t Size) {
-    halvik::ShowRead(download, Data, Size);
 }
 
 // ---- The download ----
 
 void TForm3::BitBtn1Click() {
-    StartLogClock(download);  // fails before anything else changes when no header came yet
-    if (awaitingHeader_ && pic18 != nullptr) {
-        // The card's answer to the header command is still on its way: it would arrive at the
-        // download handler and shift every reading by a report.
-        throw std::runtime_error(
-            "The card has not sent its header yet. Please press DOWNLOAD again in a moment.");
-    }
-    const int count = TextToInt(download.RecordCountText);
-    if (count == 0) {
-        // An empty card: nothing to download, and no staging that could never end.
-        setCaption(Label10, kNoReadingsText);
+    const TemperatureUnit unit =
+        RadioButton1->isChecked() ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
+    if (!flow_->Download(unit)) {
         return;
     }
-    StringGrid1->cells().setCell(
-        3, 0,
-        TemperatureCaption(RadioButton1->isChecked() ? TemperatureUnit::Celsius
-                                                     : TemperatureUnit::Fahrenheit));
     StringGrid1->refresh();
-    ProgressBar1->setValue(0);
-    if (parseFailed_) {
-        // The bytes of a download whose parse failed are incomplete: start the stream afresh so
-        // the card's new answer is cut from its first byte.
-        download.DownloadText.clear();
-    }
-    Timer1->setInterval(TimerInterval(download));
-    Timer1->start();
-    setCursor(Qt::WaitCursor);
-    setCaption(Label10, "Please Wait");
-    staging_ = true;
-    parseFailed_ = false;
-    downloaded_ = false;
-    if (pic18 != nullptr) {
-        sendCommand(kCommandSendReadings);
-        pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
-                                uint16_t Size) { ShowRead(HidDev, ReportID, Data, Size); });
+    pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
+                            uint16_t Size) { ShowRead(HidDev, ReportID, Data, Size); });
+    // The readings may all have arrived already (a card as fast as the bus): tick only while
+    // the download still waits for them.
+    if (flow_->TicksWanted()) {
+        Timer1->start(DownloadFlow::kTickMs);
     }
 }
 
 void TForm3::Timer1Timer() {
-    const int position = std::min(ProgressBar1->value() + 10, ProgressBar1->maximum());
-    ProgressBar1->setValue(position);
-    if (position == 40) {
-        try {
-            BitBtn8Click();
-        } catch (...) {
-            abandonStaging();
-            throw;  // to the error box
-        }
-        staging_ = false;
-    } else if (position == 100) {
-        setCaption(Label10, "Downloaded");
-        unsetCursor();
-        setResultButtonsEnabled(true);
-        BitBtn1->setEnabled(false);
-        RadioButton1->setEnabled(false);
-        RadioButton2->setEnabled(false);
-        staging_ = false;
-        downloaded_ = true;
-        Timer1->setInterval(std::max(Timer1->interval(), kDownloadedTickMs));
+    flow_->Tick();
+    if (!flow_->TicksWanted()) {
+        Timer1->stop();
     }
 }
 
-void TForm3::abandonStaging() {
-    // A parse that failed ends the staging: no "Downloaded", no result buttons, and DOWNLOAD
-    // can be pressed again.
-    Timer1->stop();
-    staging_ = false;
-    parseFailed_ = true;
-    downloaded_ = false;
-    ProgressBar1->setValue(0);
-    unsetCursor();
-    setCaption(Label10, kDownloadFailedText);
-    setResultButtonsEnabled(false);
-    BitBtn1->setEnabled(pic18 != nullptr);
-}
-
-void TForm3::BitBtn8Click() {
-    const TemperatureUnit unit =
-        RadioButton1->isChecked() ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
-    ParseResult result;
-    halvik::BitBtn8Click(download, StringGrid1->cells(), unit, locale, result);
+void TForm3::showReadings(const ParseResult& result) {
     StringGrid1->refresh();
     Chart1->addReadings(result.points);
     if (result.hasStatistics) {
@@ -386,6 +334,26 @@ void TForm3::BitBtn8Click() {
         setCaption(Label1, fromUtf8(s.stopDate));
         setCaption(Label11, fromUtf8(s.stopTime));
         setCaption(Label19, fromUtf8(s.elapsed));
+    }
+}
+
+void TForm3::showView(const DownloadView& view) {
+    setStatusText(QString::fromStdString(view.connection));
+    if (Label10->text() != fromUtf8(view.status)) {
+        setCaption(Label10, fromUtf8(view.status));
+    }
+    ProgressBar1->setValue(view.progress);
+    if (view.busy) {
+        setCursor(Qt::WaitCursor);
+    } else {
+        unsetCursor();
+    }
+    BitBtn1->setEnabled(view.downloadEnabled);
+    setResultButtonsEnabled(view.resultsEnabled);
+    RadioButton1->setEnabled(view.unitEnabled);
+    RadioButton2->setEnabled(view.unitEnabled);
+    if (!flow_->TicksWanted()) {
+        Timer1->stop();
     }
 }
 

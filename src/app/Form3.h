@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "devicelink/MainThread.h"
+#include "download/DownloadFlow.h"
 #include "logger/Command.h"
 #include "logger/DownloadState.h"
 #include "logger/LocaleSettings.h"
@@ -60,7 +61,6 @@ class TForm3 : public QMainWindow {
     void ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
     void BitBtn1Click();
     void Timer1Timer();
-    void BitBtn8Click();
     void RadioButton1Click();
     void RadioButton2Click();
     void BitBtn3Click();
@@ -90,7 +90,7 @@ class TForm3 : public QMainWindow {
     QPushButton* BitBtn3 = nullptr;   // undo zoom
     QPushButton* BitBtn4 = nullptr;   // zoom in
     QPushButton* BitBtn5 = nullptr;   // zoom out
-    QPushButton* BitBtn8 = nullptr;   // hidden: the reading parse
+    QPushButton* BitBtn8 = nullptr;   // hidden
     TemperatureChart* Chart1 = nullptr;
     QLabel* Image1 = nullptr;
     QLineEdit* Edit1 = nullptr;  // hidden
@@ -142,18 +142,10 @@ class TForm3 : public QMainWindow {
     DownloadState download;
     LocaleSettings locale;
 
-    // Where the staging stands, for tests and the report: a download was started and its parse
-    // has not run yet; the last parse failed; the completion step has been reached.
-    bool isStaging() const { return staging_; }
-    bool lastParseFailed() const { return parseFailed_; }
-    bool isDownloaded() const { return downloaded_; }
-
-    // The status text shown in Label10 when DOWNLOAD finds a card without readings, and after
-    // a parse that failed.
-    static constexpr const char* kNoReadingsText = "No Readings";
-    static constexpr const char* kDownloadFailedText = "Download Failed";
-    // Once "Downloaded", the completion step keeps repeating, but not more often than this.
-    static constexpr int kDownloadedTickMs = 500;
+    // The download: its phase (staging, downloaded, incomplete...) and what it shows.
+    const DownloadFlow& flow() const { return *flow_; }
+    bool isStaging() const { return flow_->Phase() == DownloadPhase::Staging; }
+    bool isDownloaded() const { return flow_->Phase() == DownloadPhase::Downloaded; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -168,8 +160,11 @@ class TForm3 : public QMainWindow {
     void setStatusText(const QString& text);
     void setUnitCaptions(bool celsius);
     void setResultButtonsEnabled(bool enabled);
-    void sendCommand(uint8_t command);
-    void abandonStaging();
+    bool sendCommand(uint8_t command, std::string& reason);
+    void showView(const DownloadView& view);
+    void showHeader(const HeaderResult& header);
+    void showReadings(const ParseResult& result);
+    class FlowSink;
     void deferError(const QString& text);
     void watchDeviceChanges();
 
@@ -179,10 +174,9 @@ class TForm3 : public QMainWindow {
     std::unique_ptr<SinkUserMessages> userMessages_;
     bool activated_ = false;
     bool destroyed_ = false;
-    bool awaitingHeader_ = false;  // the header command was sent and not answered yet
-    bool staging_ = false;
-    bool parseFailed_ = false;
-    bool downloaded_ = false;
+    bool cardStayed_ = false;  // the last device-list change left the card in place
+    std::unique_ptr<FlowSink> flowSink_;
+    std::unique_ptr<DownloadFlow> flow_;
     std::unique_ptr<ExportComponents, ExportComponentsDeleter> exports_;
 };
 

@@ -4,13 +4,13 @@
 
 namespace halvik {
 
-// The one record of a run: written by the header handler (ShowPID), DOWNLOAD (StartLogClock),
-// the download handler (ShowRead), the parse (StepLogTime) and printing; read back by the
-// parse, the statistics, copy, print and the reports. All texts start empty, all numbers 0.
-// Nothing resets a field but the writers named here.
+// The one record of a run: written by the header handler (ApplyHeaderReport), DOWNLOAD
+// (StartLogClock), the download handler (AppendReadingBytes), the parse (StepLogTime) and printing;
+// read back by the parse, the statistics, copy, print and the reports. All texts start empty, all
+// numbers 0. Nothing resets a field but the writers named here.
 struct DownloadState {
-    // Header (ShowPID). PidText: the five PID groups "01 02 03 04 05 " (each followed by one
-    // blank). The window empties PidText when no card is present.
+    // Header (ApplyHeaderReport). PidText: the five PID groups "01 02 03 04 05 " (each followed by
+    // one blank). The window empties PidText when no card is present.
     std::string PidText;
     std::string PidCaption;        // "( PID :" + PidText + ")"
     std::string HeaderHourText;    // two digits, "05"
@@ -25,7 +25,8 @@ struct DownloadState {
     std::string StopYearText;      // the year of the last reading, "2015"
 
     // Why the latest header report was not taken as it came: a short report, a count cut to
-    // kMaxReadings, or clock fields out of range. Empty for a good header. Set by ShowPID.
+    // kMaxReadings, or clock fields out of range. Empty for a good header. Set by
+    // ApplyHeaderReport.
     std::string HeaderProblem;
 
     // The log clock (StartLogClock, StepLogTime): the time of the reading the parse is at.
@@ -39,7 +40,7 @@ struct DownloadState {
     bool LogClockValid = false;
 
     // Every byte received after DOWNLOAD, as three-character groups ("  7", " 42", "255"),
-    // appended by ShowRead and never emptied during the run.
+    // appended by AppendReadingBytes and never emptied during the run.
     std::string DownloadText;
 
     // Rows chosen for printing.

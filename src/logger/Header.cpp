@@ -20,13 +20,21 @@ const char* MonthName(int month) {
     return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "???";
 }
 
-int DaysInMonth(int month) {
-    return month >= 1 && month <= 12 ? kMonthDays[month - 1] : 0;
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-bool ClockFieldsValid(int hour, int minute, int day, int month) {
+int DaysInMonth(int year, int month) {
+    if (month < 1 || month > 12)
+        return 0;
+    if (month == 2 && IsLeapYear(year))
+        return 29;
+    return kMonthDays[month - 1];
+}
+
+bool ClockFieldsValid(int hour, int minute, int day, int month, int year) {
     return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && month >= 1 && month <= 12 &&
-           day >= 1 && day <= DaysInMonth(month);
+           day >= 1 && day <= DaysInMonth(year, month);
 }
 
 HeaderOutcome ReadHeader(DownloadState& state, const std::uint8_t* data, std::size_t size) {
@@ -74,7 +82,7 @@ HeaderOutcome ReadHeader(DownloadState& state, const std::uint8_t* data, std::si
 
     // An impossible first-reading time still leaves the readings usable: the texts keep the
     // values as they came so the user can see them, and the user is told.
-    if (!ClockFieldsValid(hour, minute, day, month)) {
+    if (!ClockFieldsValid(hour, minute, day, month, 2000 + year)) {
         if (!outcome.problem.empty())
             outcome.problem += ' ';
         outcome.problem +=
@@ -122,7 +130,7 @@ void TextCalendar::Step() {
         hour_ -= 24;
         ++day_;
     }
-    int length = DaysInMonth(month_);
+    int length = DaysInMonth(2000 + year_, month_);
     if (length > 0 && day_ > length) {
         day_ = 1;
         if (month_ == 12) {

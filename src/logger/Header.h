@@ -26,14 +26,18 @@ int DecodeCount(std::uint8_t high, std::uint8_t low);
 // "JAN".."DEC" for 1..12; "???" for any other number.
 const char* MonthName(int month);
 
-// Days of a month in the card's calendar: February always has 28. 0 outside 1..12.
-int DaysInMonth(int month);
+// Gregorian leap years: divisible by 4, except centuries not divisible by 400.
+bool IsLeapYear(int year);
 
-// True when hour 0..23, minute 0..59, month 1..12 and day 1..DaysInMonth(month).
-bool ClockFieldsValid(int hour, int minute, int day, int month);
+// Days of a month of the Gregorian calendar (`year` in full, 2016): February has 29 in a leap
+// year. 0 outside 1..12.
+int DaysInMonth(int year, int month);
 
-// The header handler's work on the download state alone (the grid rows come from ShowPID in
-// views/Download.h, which calls this):
+// True when hour 0..23, minute 0..59, month 1..12 and day 1..DaysInMonth(year, month).
+bool ClockFieldsValid(int hour, int minute, int day, int month, int year);
+
+// The header handler's work on the download state alone (the grid rows come from ApplyHeaderReport
+// in views/Download.h, which calls this):
 // - fewer than kHeaderDataLength data bytes: `accepted` is false, `problem` says so and goes to
 //   HeaderProblem; nothing else changes (the previous header, if any, stays in force);
 // - otherwise every header text, the count and StartYearText/StopYearText are replaced. A
@@ -53,11 +57,11 @@ std::string FirstRowDateText(const DownloadState& state);
 std::string FirstRowTimeText(const DownloadState& state);
 
 // The calendar of the grid's Date and Time columns. Starts at the header's first reading (row 1)
-// and moves on by one log interval per Step() (rows 2, 3, ...). February has 28 days in every
-// year. The year text keeps the header's three-wide form (" 14") until the year first changes,
-// then is plain decimal ("15"). Out-of-range header fields never index past a table: minutes
-// and hours carry over until they are in range, a day past its month's end starts the next
-// month, and a month outside 1..12 never ends (its name is "???").
+// and moves on by one log interval per Step() (rows 2, 3, ...), in the Gregorian calendar
+// (29 February in leap years). The year text keeps the header's three-wide form (" 14") until the
+// year first changes, then is plain decimal ("15"). Out-of-range header fields never index past a
+// table: minutes and hours carry over until they are in range, a day past its month's end starts
+// the next month, and a month outside 1..12 never ends (its name is "???").
 class TextCalendar {
   public:
     // Throws LoggerError when a header text is not a number (no header yet).

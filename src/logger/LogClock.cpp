@@ -7,21 +7,6 @@
 
 namespace halvik {
 
-namespace {
-
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Days of a month in the real calendar, for checking that a label names a real date.
-int DaysInRealMonth(int year, int month) {
-    if (month == 2 && IsLeapYear(year))
-        return 29;
-    return DaysInMonth(month);
-}
-
-}  // namespace
-
 void StartLogClock(DownloadState& state) {
     // All five conversions first, so that a failure leaves the clock as it was.
     const int year = TextToInt(state.HeaderYearText) + 2000;
@@ -34,7 +19,7 @@ void StartLogClock(DownloadState& state) {
     state.LogDay = day;
     state.LogHour = hour;
     state.LogMinute = minute - kLogIntervalMinutes;
-    state.LogClockValid = ClockFieldsValid(hour, minute, day, month);
+    state.LogClockValid = ClockFieldsValid(hour, minute, day, month, year);
 }
 
 void StepLogTime(DownloadState& state) {
@@ -47,7 +32,7 @@ void StepLogTime(DownloadState& state) {
         state.LogHour = 0;
         ++state.LogDay;
     }
-    int length = DaysInMonth(state.LogMonth);
+    int length = DaysInMonth(state.LogYear, state.LogMonth);
     if (length > 0 && state.LogDay > length) {
         state.LogDay = 1;
         if (state.LogMonth == 12) {
@@ -62,7 +47,7 @@ void StepLogTime(DownloadState& state) {
 std::string TimestampLabel(const DownloadState& state, const LocaleSettings& locale) {
     const int year = state.LogYear, month = state.LogMonth, day = state.LogDay;
     if (!state.LogClockValid || year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInRealMonth(year, month) || state.LogHour < 0 || state.LogHour > 23 ||
+        day > DaysInMonth(year, month) || state.LogHour < 0 || state.LogHour > 23 ||
         state.LogMinute < 0 || state.LogMinute > 59)
         return {};
     // Built in a buffer and copied once: this runs for every reading of a download.

@@ -15,8 +15,8 @@ namespace halvik {
 void StartLogClock(DownloadState& state);
 
 // Moves the log clock on by one interval (6 minutes), rolling over the hour, the day, the month
-// (February always 28 days) and the year. Called once per reading before its label is made.
-// A month outside 1..12 never ends; nothing indexes past a table.
+// (Gregorian: 29 February in leap years) and the year. Called once per reading before its label is
+// made. A month outside 1..12 never ends; nothing indexes past a table.
 void StepLogTime(DownloadState& state);
 
 // A chart point's label: the log clock as "ddmmmyy  hh:MM" with the locale's abbreviated month

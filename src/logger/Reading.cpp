@@ -64,7 +64,7 @@ std::string TemperatureText(long double value, const LocaleSettings& locale) {
     return FixedOneDecimalText(value, 4, locale.decimalSeparator);
 }
 
-void ShowRead(DownloadState& state, const std::uint8_t* data, std::size_t size) {
+void AppendReadingBytes(DownloadState& state, const std::uint8_t* data, std::size_t size) {
     if (data == nullptr || size == 0)
         return;
     std::string& text = state.DownloadText;

@@ -37,6 +37,6 @@ std::string TemperatureText(long double value, const LocaleSettings& locale);
 
 // The download handler's work: appends each of the `size` data bytes as a three-character
 // group ("  7", " 42", "255") to state.DownloadText. The report ID is not part of `data`.
-void ShowRead(DownloadState& state, const std::uint8_t* data, std::size_t size);
+void AppendReadingBytes(DownloadState& state, const std::uint8_t* data, std::size_t size);
 
 }  // namespace halvik

@@ -42,8 +42,9 @@ void WriteGridCaptions(CellStore& grid, TemperatureUnit unit) {
     grid.setCell(3, 0, TemperatureCaption(unit));
 }
 
-HeaderResult ShowPID(DownloadState& state, CellStore& grid, std::uint8_t /*reportId*/,
-                     const std::uint8_t* data, std::size_t size, const LocaleSettings& locale) {
+HeaderResult ApplyHeaderReport(DownloadState& state, CellStore& grid, std::uint8_t /*reportId*/,
+                               const std::uint8_t* data, std::size_t size,
+                               const LocaleSettings& locale) {
     HeaderResult result;
     const HeaderOutcome outcome = ReadHeader(state, data, size);
     result.accepted = outcome.accepted;
@@ -67,11 +68,12 @@ HeaderResult ShowPID(DownloadState& state, CellStore& grid, std::uint8_t /*repor
     return result;
 }
 
-void BitBtn8Click(DownloadState& state, CellStore& grid, TemperatureUnit unit,
-                  const LocaleSettings& locale, ParseResult& result) {
+void ParseReadings(DownloadState& state, CellStore& grid, TemperatureUnit unit,
+                   const LocaleSettings& locale, ParseResult& result, int limit) {
     result.points.clear();
     result.hasStatistics = false;
-    const int count = std::clamp(TextToInt(state.RecordCountText), 0, kMaxReadings);
+    const int count =
+        std::min(std::clamp(TextToInt(state.RecordCountText), 0, kMaxReadings), std::max(limit, 0));
     const bool fahrenheit = unit == TemperatureUnit::Fahrenheit;
     result.points.reserve(static_cast<std::size_t>(count));
     std::vector<long double> values;

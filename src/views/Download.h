@@ -7,9 +7,11 @@
 
 #include "analysis/Statistics.h"
 #include "logger/DownloadState.h"
+#include "logger/Header.h"
 #include "logger/LocaleSettings.h"
 #include "logger/Reading.h"
 #include "views/CellStore.h"
+#include "views/ChartPoint.h"
 
 namespace halvik {
 
@@ -36,18 +38,13 @@ struct HeaderResult {
 // columns (TextCalendar; the time separator of rows 2.. is the locale's) and StopYearText. The
 // grid's row count is not changed. Never reads past data[size - 1]; no report content makes it
 // throw.
-HeaderResult ShowPID(DownloadState& state, CellStore& grid, std::uint8_t reportId,
-                     const std::uint8_t* data, std::size_t size, const LocaleSettings& locale);
-
-// One chart point of the parse's new series: the value read back from the grid text and the
-// timestamp label (TimestampLabel; empty when the header clock was out of range). The point's X
-// is its index in `points`. The zero line gets one point of value 0 per reading.
-struct ChartPoint {
-    double value = 0;
-    std::string label;
-};
+HeaderResult ApplyHeaderReport(DownloadState& state, CellStore& grid, std::uint8_t reportId,
+                               const std::uint8_t* data, std::size_t size,
+                               const LocaleSettings& locale);
 
 struct ParseResult {
+    // One point per reading: the value read back from the grid text and TimestampLabel. The zero
+    // line gets one point of value 0 per reading.
     std::vector<ChartPoint> points;
     bool hasStatistics = false;  // false when the parse stopped early or there were no readings
     StatisticsCaptions statistics;
@@ -64,7 +61,10 @@ struct ParseResult {
 // ("'' is not a valid integer value", the group between the quotes) at that reading: the readings
 // before it stay in the grid and in result.points (add them to the chart), the row count and the
 // statistics are left as they were. So the caller owns `result` and reads it after an error too.
-void BitBtn8Click(DownloadState& state, CellStore& grid, TemperatureUnit unit,
-                  const LocaleSettings& locale, ParseResult& result);
+//
+// `limit` parses only the first `limit` readings (fewer than N arrived: an incomplete download);
+// the row count and the statistics then follow those readings.
+void ParseReadings(DownloadState& state, CellStore& grid, TemperatureUnit unit,
+                   const LocaleSettings& locale, ParseResult& result, int limit = kMaxReadings);
 
 }  // namespace halvik

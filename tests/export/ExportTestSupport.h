@@ -93,14 +93,11 @@ inline QString downloadCard(SimHidPlatform& platform, LoggerCardImage image, boo
         window->RadioButton2->click();
     }
     window->BitBtn1->click();
-    window->Timer1->stop();
     if (!waitFor([&] { return window->download.DownloadText.size() >= 6 * readings; })) {
         return "the readings did not arrive";
     }
-    for (int tick = 0; tick < 10; ++tick) {
-        runHandler(window.get(), [&] { window->Timer1Timer(); });
-    }
-    if (!window->isDownloaded() || !window->BitBtn9->isEnabled()) {
+    if (!waitFor([&] { return !window->isStaging(); }) || !window->isDownloaded() ||
+        !window->BitBtn9->isEnabled()) {
         return "the download did not complete";
     }
     return {};

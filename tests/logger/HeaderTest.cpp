@@ -31,31 +31,45 @@ TEST(DecodeCount, HighTimes256PlusLowForEveryPair) {
         EXPECT_EQ(DecodeCount(c.high, c.low), c.count);
 }
 
-TEST(MonthTables, NamesAndTheCardsMonthLengths) {
+TEST(MonthTables, NamesAndGregorianMonthLengths) {
     const char* names[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                            "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
     const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     for (int m = 1; m <= 12; ++m) {
         EXPECT_STREQ(MonthName(m), names[m - 1]);
-        EXPECT_EQ(DaysInMonth(m), days[m - 1]);
+        EXPECT_EQ(DaysInMonth(2014, m), days[m - 1]);
+        EXPECT_EQ(DaysInMonth(2016, m), m == 2 ? 29 : days[m - 1]);
     }
     for (int m : {0, 13, 255, -1}) {
         EXPECT_STREQ(MonthName(m), "???");
-        EXPECT_EQ(DaysInMonth(m), 0);
+        EXPECT_EQ(DaysInMonth(2016, m), 0);
+    }
+    // Leap years over the card's years 2000..2255: every fourth, but not 2100 and 2200.
+    const struct {
+        int year;
+        bool leap;
+    } years[] = {{2000, true},  {2001, false}, {2004, true},  {2024, true}, {2100, false},
+                 {2200, false}, {2204, true},  {2255, false}, {2400, true}};
+    for (const auto& y : years) {
+        EXPECT_EQ(IsLeapYear(y.year), y.leap) << y.year;
+        EXPECT_EQ(DaysInMonth(y.year, 2), y.leap ? 29 : 28) << y.year;
     }
 }
 
 TEST(ClockFieldsValid, Ranges) {
-    EXPECT_TRUE(ClockFieldsValid(0, 0, 1, 1));
-    EXPECT_TRUE(ClockFieldsValid(23, 59, 31, 12));
-    EXPECT_TRUE(ClockFieldsValid(12, 0, 28, 2));
-    EXPECT_FALSE(ClockFieldsValid(24, 0, 1, 1));
-    EXPECT_FALSE(ClockFieldsValid(0, 60, 1, 1));
-    EXPECT_FALSE(ClockFieldsValid(0, 0, 0, 1));
-    EXPECT_FALSE(ClockFieldsValid(0, 0, 31, 4));
-    EXPECT_FALSE(ClockFieldsValid(0, 0, 29, 2));
-    EXPECT_FALSE(ClockFieldsValid(0, 0, 1, 0));
-    EXPECT_FALSE(ClockFieldsValid(0, 0, 1, 13));
+    EXPECT_TRUE(ClockFieldsValid(0, 0, 1, 1, 2014));
+    EXPECT_TRUE(ClockFieldsValid(23, 59, 31, 12, 2014));
+    EXPECT_TRUE(ClockFieldsValid(12, 0, 28, 2, 2014));
+    EXPECT_TRUE(ClockFieldsValid(12, 0, 29, 2, 2016));  // a leap day is a real clock
+    EXPECT_FALSE(ClockFieldsValid(24, 0, 1, 1, 2014));
+    EXPECT_FALSE(ClockFieldsValid(0, 60, 1, 1, 2014));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 0, 1, 2014));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 31, 4, 2014));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 29, 2, 2014));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 29, 2, 2100));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 30, 2, 2016));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 1, 0, 2014));
+    EXPECT_FALSE(ClockFieldsValid(0, 0, 1, 13, 2014));
 }
 
 TEST(ReadHeader, TextsOfAGoodHeader) {
@@ -221,21 +235,53 @@ TEST(TextCalendar, YearEndChangesTheYearTextsWidth) {
     EXPECT_EQ(rows[2], std::make_pair(std::string("  01 JAN 15"), std::string("    00:06")));
 }
 
-TEST(TextCalendar, EveryMonthEndAndFebruaryAlwaysTwentyEight) {
-    const char* next[] = {"  01 FEB  16", "  01 MAR  16", "  01 APR  16", "  01 MAY  16",
-                          "  01 JUN  16", "  01 JUL  16", "  01 AUG  16", "  01 SEP  16",
-                          "  01 OCT  16", "  01 NOV  16", "  01 DEC  16", "  01 JAN 17"};
-    for (int month = 1; month <= 12; ++month) {
+TEST(TextCalendar, EveryMonthEndInALeapAndACommonYear) {
+    const char* next[] = {"  01 FEB  %", "  01 MAR  %", "  01 APR  %", "  01 MAY  %",
+                          "  01 JUN  %", "  01 JUL  %", "  01 AUG  %", "  01 SEP  %",
+                          "  01 OCT  %", "  01 NOV  %", "  01 DEC  %", "  01 JAN %+"};
+    for (int year : {15, 16}) {
+        for (int month = 1; month <= 12; ++month) {
+            HeaderFields f;
+            f.year = year;
+            f.month = month;
+            f.day = DaysInMonth(2000 + year, month);
+            f.hour = 23;
+            f.minute = 54;
+            auto rows = CalendarRows(f, 2, test::English());
+            std::string expected = next[month - 1];
+            expected.replace(expected.find('%'), 1, std::to_string(year));
+            if (auto plus = expected.find("+"); plus != std::string::npos)
+                expected.replace(plus - 2, 3, std::to_string(year + 1));
+            EXPECT_EQ(rows[1].first, expected) << year << "/" << month;
+            EXPECT_EQ(rows[1].second, "    00:00");
+        }
+    }
+}
+
+TEST(TextCalendar, TheLeapDayFollowsTheTwentyEighthOfFebruary) {
+    // 28 February 2016, 23:54: the second reading is on 29 FEB; 2100 has no leap day.
+    struct Case {
+        int year;
+        const char* second;
+    };
+    for (const Case& c : {Case{16, "  29 FEB  16"}, Case{100, "  01 MAR 100"}}) {
         HeaderFields f;
-        f.year = 16;  // a leap year: 28 February is still followed by 1 March
-        f.month = month;
-        f.day = DaysInMonth(month);
+        f.year = c.year;
+        f.month = 2;
+        f.day = 28;
         f.hour = 23;
         f.minute = 54;
         auto rows = CalendarRows(f, 2, test::English());
-        EXPECT_EQ(rows[1].first, next[month - 1]) << month;
-        EXPECT_EQ(rows[1].second, "    00:00");
+        EXPECT_EQ(rows[1].first, c.second) << c.year;
     }
+    // A header dated on the leap day itself is a real clock.
+    HeaderFields leapDay;
+    leapDay.year = 24;
+    leapDay.month = 2;
+    leapDay.day = 29;
+    DownloadState state;
+    auto bytes = test::HeaderBytes(leapDay);
+    EXPECT_TRUE(ReadHeader(state, bytes.data(), bytes.size()).problem.empty());
 }
 
 TEST(TextCalendar, LaterRowsUseTheLocaleTimeSeparator) {

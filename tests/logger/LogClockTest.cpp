@@ -80,11 +80,11 @@ TEST(TimestampLabel, FormatsAndCalendarEnds) {
          3,
          {"07Jan14  09:00", "07Jan14  09:06", "07Jan14  09:12"},
          {"07Jan14  09.00", "07Jan14  09.06", "07Jan14  09.12"}},
-        // 2016 is a leap year, but the card's February has 28 days.
+        // 2016 is a leap year: 29 February follows the 28th.
         {At(28, 2, 16, 23, 54),
          2,
-         {"28Feb16  23:54", "01Mar16  00:00"},
-         {"28Feb16  23.54", "01M\u00E4r16  00.00"}},
+         {"28Feb16  23:54", "29Feb16  00:00"},
+         {"28Feb16  23.54", "29Feb16  00.00"}},
         {At(31, 12, 14, 23, 54),
          2,
          {"31Dec14  23:54", "01Jan15  00:00"},
@@ -136,9 +136,9 @@ TEST(Calendars, AgreeForEveryReadingOfAFullCard) {
 }
 
 TEST(TimestampLabel, EmptyWhenTheHeaderClockIsOutOfRange) {
-    for (HeaderFields f :
-         {At(5, 1, 14, 25, 0), At(5, 1, 14, 9, 60), At(31, 4, 14, 9, 0), At(29, 2, 16, 9, 0),
-          At(0, 1, 14, 9, 0), At(5, 13, 14, 9, 0), At(255, 255, 255, 255, 255)}) {
+    for (HeaderFields f : {At(5, 1, 14, 25, 0), At(5, 1, 14, 9, 60), At(31, 4, 14, 9, 0),
+                           At(29, 2, 15, 9, 0), At(30, 2, 16, 9, 0), At(0, 1, 14, 9, 0),
+                           At(5, 13, 14, 9, 0), At(255, 255, 255, 255, 255)}) {
         DownloadState state = StateWithHeader(f);
         StartLogClock(state);
         EXPECT_FALSE(state.LogClockValid);

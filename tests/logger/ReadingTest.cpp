@@ -157,20 +157,20 @@ TEST(TemperatureText, EveryByteBelowAThousandMatchesTheExactDecimalRounding) {
     EXPECT_GT(compared, 60000);
 }
 
-TEST(ShowRead, AppendsThreeCharacterGroups) {
+TEST(AppendReadingBytes, AppendsThreeCharacterGroups) {
     DownloadState state;
     const std::uint8_t first[] = {7, 42, 255, 0};
-    ShowRead(state, first, sizeof first);
+    AppendReadingBytes(state, first, sizeof first);
     EXPECT_EQ(state.DownloadText, "  7 42255  0");
     const std::uint8_t second[] = {100, 9};
-    ShowRead(state, second, sizeof second);
+    AppendReadingBytes(state, second, sizeof second);
     EXPECT_EQ(state.DownloadText, "  7 42255  0100  9");
-    ShowRead(state, nullptr, 0);
+    AppendReadingBytes(state, nullptr, 0);
     EXPECT_EQ(state.DownloadText.size(), 18u);
 
     std::vector<std::uint8_t> report(64, 0x83);
     DownloadState full;
-    ShowRead(full, report.data(), report.size());
+    AppendReadingBytes(full, report.data(), report.size());
     EXPECT_EQ(full.DownloadText.size(), 192u);
 }
 

@@ -21,7 +21,7 @@ struct Download {
 
     HeaderResult Header(const HeaderFields& f) {
         auto bytes = HeaderBytes(f);
-        return ShowPID(state, grid, 0, bytes.data(), bytes.size(), locale);
+        return ApplyHeaderReport(state, grid, 0, bytes.data(), bytes.size(), locale);
     }
 
     // The card's answer to command 11: the reading bytes packed into 64-byte reports, the last
@@ -33,13 +33,13 @@ struct Download {
                       readingBytes.begin() +
                           static_cast<std::ptrdiff_t>(std::min(at + 64, readingBytes.size())),
                       report.begin());
-            ShowRead(state, report.data(), report.size());
+            AppendReadingBytes(state, report.data(), report.size());
         }
     }
 
     void Parse(TemperatureUnit unit) {
         StartLogClock(state);
-        BitBtn8Click(state, grid, unit, locale, result);
+        ParseReadings(state, grid, unit, locale, result);
     }
 
     std::vector<std::string> Labels() const {

@@ -36,7 +36,7 @@ TEST(GridCaptions, BlanksAndUnit) {
     EXPECT_EQ(grid.cell(3, 0), "Temperature (\u00B0F)");
 }
 
-TEST(ShowPID, LabelsRowOneAndTheCalendarRows) {
+TEST(ApplyHeaderReport, LabelsRowOneAndTheCalendarRows) {
     Download d;
     HeaderResult r = d.Header(At(7, 3, 14, 9, 0, 3));
     EXPECT_TRUE(r.accepted);
@@ -53,7 +53,7 @@ TEST(ShowPID, LabelsRowOneAndTheCalendarRows) {
     EXPECT_EQ(d.state.StartYearText, "2014");
 }
 
-TEST(ShowPID, RowOneDateForms) {
+TEST(ApplyHeaderReport, RowOneDateForms) {
     const std::pair<HeaderFields, const char*> cases[] = {
         {At(5, 1, 14, 5, 6, 1), "  05 JAN  14"},   {At(12, 1, 14, 5, 6, 1), "  12 JAN  14"},
         {At(31, 1, 14, 5, 6, 1), "  31 JAN  14"},  {At(1, 12, 7, 5, 6, 1), "  01 DEC   7"},
@@ -68,7 +68,7 @@ TEST(ShowPID, RowOneDateForms) {
     }
 }
 
-TEST(ShowPID, CountLabels) {
+TEST(ApplyHeaderReport, CountLabels) {
     const std::pair<int, const char*> cases[] = {
         {1, "   1"}, {256, "   256"}, {1440, "   1440"}, {14400, "   14400"}, {0, "   0"}};
     for (auto [count, label] : cases) {
@@ -77,7 +77,7 @@ TEST(ShowPID, CountLabels) {
     }
 }
 
-TEST(ShowPID, CalendarAcrossMonthAndYearEnds) {
+TEST(ApplyHeaderReport, CalendarAcrossMonthAndYearEnds) {
     struct Case {
         HeaderFields header;
         std::vector<std::pair<const char*, const char*>> rows;
@@ -90,8 +90,11 @@ TEST(ShowPID, CalendarAcrossMonthAndYearEnds) {
           {"  01 JAN 15", "    00:06"}},
          "2015"},
         {At(28, 2, 16, 23, 54, 2),
-         {{"  28 FEB  16", "    23:54"}, {"  01 MAR  16", "    00:00"}},
+         {{"  28 FEB  16", "    23:54"}, {"  29 FEB  16", "    00:00"}},
          "2016"},
+        {At(28, 2, 15, 23, 54, 2),
+         {{"  28 FEB  15", "    23:54"}, {"  01 MAR  15", "    00:00"}},
+         "2015"},
         {At(30, 4, 14, 23, 54, 2),
          {{"  30 APR  14", "    23:54"}, {"  01 MAY  14", "    00:00"}},
          "2014"},
@@ -108,20 +111,21 @@ TEST(ShowPID, CalendarAcrossMonthAndYearEnds) {
     }
 }
 
-TEST(ShowPID, ShortReportIsIgnoredAndReported) {
+TEST(ApplyHeaderReport, ShortReportIsIgnoredAndReported) {
     Download d;
     d.Header(At(7, 3, 14, 9, 0, 3));
     const std::string dateBefore = d.grid.cell(1, 2);
     std::vector<std::uint8_t> shortReport(20, 0x44);
-    HeaderResult r = d.state.RecordCount == 3 ? ShowPID(d.state, d.grid, 0, shortReport.data(),
-                                                        shortReport.size(), d.locale)
-                                              : HeaderResult{};
+    HeaderResult r = d.state.RecordCount == 3
+                         ? ApplyHeaderReport(d.state, d.grid, 0, shortReport.data(),
+                                             shortReport.size(), d.locale)
+                         : HeaderResult{};
     EXPECT_FALSE(r.accepted);
     EXPECT_FALSE(r.problem.empty());
     EXPECT_EQ(d.state.RecordCountText, "3");
     EXPECT_EQ(d.state.PidText, "01 02 03 04 05 ");
     EXPECT_EQ(d.grid.cell(1, 2), dateBefore);
-    EXPECT_FALSE(ShowPID(d.state, d.grid, 0, nullptr, 0, d.locale).accepted);
+    EXPECT_FALSE(ApplyHeaderReport(d.state, d.grid, 0, nullptr, 0, d.locale).accepted);
 }
 
 std::vector<std::uint8_t> Repeated(std::initializer_list<std::uint8_t> pair, int readings) {
@@ -232,7 +236,7 @@ TEST(Parse, MissingBytesStopAtTheFirstIncompleteReading) {
     d.Header(At(7, 1, 14, 9, 0, 3));
     d.grid.setRowCount(7);  // left from an earlier download
     const std::uint8_t bytes[] = {0x83, 0x40, 0x83, 0x42, 0x83};
-    ShowRead(d.state, bytes, sizeof bytes);
+    AppendReadingBytes(d.state, bytes, sizeof bytes);
     try {
         d.Parse(TemperatureUnit::Celsius);
         FAIL() << "no error";
@@ -257,7 +261,7 @@ TEST(Parse, NoReadingsAndNoHeader) {
 
     Download none;
     EXPECT_THROW(
-        BitBtn8Click(none.state, none.grid, TemperatureUnit::Celsius, none.locale, none.result),
+        ParseReadings(none.state, none.grid, TemperatureUnit::Celsius, none.locale, none.result),
         LoggerError);
 }
 

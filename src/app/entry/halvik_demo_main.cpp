@@ -1,22 +1,48 @@
-// halvik-demo [CARD_IMAGE]: the same window with a simulated card plugged in, holding the card
-// image given or the built-in demo card. Nothing on the machine is touched.
+// halvik-demo [--pace fast|usb-fs|stall-after:N] [CARD_IMAGE]: the same window with a simulated
+// card plugged in, holding the card image given or the built-in demo card. Nothing on the machine
+// is touched.
 
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 #include "app/DemoCard.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
 
 int main(int argc, char** argv) {
-    if (argc > 2) {
-        std::fputs("usage: halvik-demo [CARD_IMAGE]\n", stderr);
+    CLI::App cli{
+        "halvik-demo: Halvik's window with a simulated logger card plugged in, holding the card "
+        "image given or a built-in demo card (six days of a cold store).",
+        "halvik-demo"};
+    std::string paceText = "fast";
+    std::string imagePath;
+    cli.add_option("--pace", paceText,
+                   "How fast the card sends its readings: fast (as fast as they are read), "
+                   "usb-fs (one 64-byte report per millisecond, as on USB full speed), or "
+                   "stall-after:N (the header and the first N reading reports at USB full "
+                   "speed, then nothing)")
+        ->type_name("PACE")
+        ->capture_default_str();
+    cli.add_option("CARD_IMAGE", imagePath,
+                   "A card image file: the header report's 64 bytes, then two bytes per reading");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e) == 0 ? 0 : 2;
+    }
+    const std::optional<halvik::DemoPace> pace = halvik::ParseDemoPace(paceText);
+    if (!pace) {
+        std::fprintf(stderr, "halvik-demo: unknown pace '%s': use fast, usb-fs or stall-after:N\n",
+                     paceText.c_str());
         return 2;
     }
     std::optional<halvik::LoggerCardImage> image;
     try {
-        image = argc == 2 ? halvik::LoggerCardImage::Load(argv[1]) : halvik::MakeDemoCardImage();
+        image = imagePath.empty() ? halvik::MakeDemoCardImage()
+                                  : halvik::LoggerCardImage::Load(imagePath);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "halvik-demo: %s\n", e.what());
         return 1;
@@ -29,7 +55,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("halvik-demo");
     QApplication::setApplicationDisplayName("Temperature Recorder Card");
-    halvik::DemoSession demo(std::move(*image));
+    halvik::DemoSession demo(std::move(*image), *pace);
     demo.window().showMaximized();
     return QApplication::exec();
 }

@@ -1,7 +1,9 @@
 #include "devicelink/sim/LoggerCard.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -188,12 +190,54 @@ struct SimLoggerCard::Shared {
     std::deque<std::vector<uint8_t>> outbox;
     std::vector<uint8_t> commands;
     uint32_t deviceId = 0;
+    std::size_t readingReportLimit = SIZE_MAX;
+    std::condition_variable stopped;
+    bool stop = false;
 };
 
 SimLoggerCard::SimLoggerCard(SimHidPlatform& platform, LoggerCardImage image, Pace pace)
-    : FPlatform(platform), FModel(std::move(image)), FPace(pace), S(std::make_shared<Shared>()) {}
+    : FPlatform(platform), FModel(std::move(image)), FPace(pace), S(std::make_shared<Shared>()) {
+    if (FPace == Pace::UsbFullSpeed)
+        StartSender();
+}
+
+void SimLoggerCard::StartSender() {
+    FSender = std::thread([this] {
+        auto next = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> lock(S->m);
+        while (!S->stop) {
+            next += std::chrono::milliseconds(1);
+            if (S->stopped.wait_until(lock, next, [this] { return S->stop; }))
+                break;
+            if (S->outbox.empty()) {
+                next = std::chrono::steady_clock::now();
+                continue;
+            }
+            lock.unlock();
+            Send(1);
+            lock.lock();
+        }
+    });
+}
+
+void SimLoggerCard::StopSender() {
+    if (!FSender.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(S->m);
+        S->stop = true;
+    }
+    S->stopped.notify_all();
+    FSender.join();
+}
+
+void SimLoggerCard::SetReadingReportLimit(std::size_t reports) {
+    std::lock_guard<std::mutex> lock(S->m);
+    S->readingReportLimit = reports;
+}
 
 SimLoggerCard::~SimLoggerCard() {
+    StopSender();
     const uint32_t id = DeviceID();
     if (id != 0) {
         FPlatform.SetOutputHandler(id, nullptr);
@@ -223,6 +267,9 @@ uint32_t SimLoggerCard::Plug() {
         // Byte 0 is the report ID the host wrote; the command follows.
         auto answers = model->Answer(report.data() + 1, report.size() - 1);
         std::lock_guard<std::mutex> lock(s->m);
+        if (report[1] == LoggerCardModel::kCommandReadings &&
+            answers.size() > s->readingReportLimit)
+            answers.resize(s->readingReportLimit);
         s->commands.push_back(report[1]);
         for (auto& answer : answers)
             s->outbox.push_back(std::move(answer));

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devicelink/sim/SimHidPlatform.h"
@@ -112,10 +113,14 @@ class LoggerCardModel {
 // out at the pace the test chooses:
 //  - Pace::Manual: the test sends them with Send();
 //  - Pace::AsFastAsRead: each read that finds the device's queue empty takes the next one, like
-//    a card that sends while the host keeps reading.
+//    a card that sends while the host keeps reading;
+//  - Pace::UsbFullSpeed: one report per millisecond, as a full-speed USB interrupt endpoint
+//    polled every frame delivers them (a full card's 450 reports in about 0.45 s).
+// A card can also be made to stop: after SetReadingReportLimit(n) it answers command 11 with its
+// first n reading reports only, then sends nothing.
 class SimLoggerCard {
   public:
-    enum class Pace { Manual, AsFastAsRead };
+    enum class Pace { Manual, AsFastAsRead, UsbFullSpeed };
 
     SimLoggerCard(SimHidPlatform& platform, LoggerCardImage image, Pace pace = Pace::AsFastAsRead);
     ~SimLoggerCard();
@@ -131,16 +136,21 @@ class SimLoggerCard {
     // Moves up to `maxReports` answers from the outbox into the device's input queue; stops at the
     // first one the queue does not take. Returns the number moved.
     std::size_t Send(std::size_t maxReports = SIZE_MAX);
+    // Answers command 11 with at most `reports` reading reports from now on.
+    void SetReadingReportLimit(std::size_t reports);
     std::size_t Outbox() const;
     // Commands received so far, in order.
     std::vector<uint8_t> Commands() const;
 
   private:
     struct Shared;
+    void StartSender();
+    void StopSender();
     SimHidPlatform& FPlatform;
     LoggerCardModel FModel;
     Pace FPace;
     std::shared_ptr<Shared> S;
+    std::thread FSender;  // Pace::UsbFullSpeed: sends one report per millisecond
 };
 
 }  // namespace halvik

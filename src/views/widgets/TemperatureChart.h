@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "logger/Reading.h"  // TemperatureUnit
-#include "views/Download.h"  // ChartPoint: one reading's value and timestamp label
+#include "views/ChartPoint.h"
 
 class QCategoryAxis;
 class QLineSeries;

@@ -1,0 +1,71 @@
+// A full card (14,400 readings) from DOWNLOAD to "Downloaded": the in-memory platform, the
+// device's report reader and its hand-over to the main thread, the download flow and the parse
+// into the grid's cells with the statistics. At USB full-speed pace (one 64-byte report per
+// millisecond, 450 reports: 0.45 s on the wire) and as fast as the reader reads.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+
+#include "devicelink/sim/LoggerCard.h"
+#include "devicelink/sim/SimHidPlatform.h"
+#include "download/CardSession.h"
+#include "logger/Header.h"
+
+namespace {
+
+using halvik::SimLoggerCard;
+
+halvik::LoggerCardImage FullCard() {
+    std::vector<halvik::CardReading> readings;
+    for (int i = 0; i < halvik::kMaxReadings; ++i)
+        readings.push_back(
+            halvik::EncodeReading(std::round((4.0 + 3.0 * std::sin(i / 40.0)) * 16) / 16));
+    halvik::CardDateTime first;
+    first.year = 2026;
+    first.month = 1;
+    first.day = 12;
+    first.hour = 8;
+    return halvik::LoggerCardImage::Make({1, 2, 3, 4, 5}, first, readings);
+}
+
+void BM_DownloadFullCard(benchmark::State& state, SimLoggerCard::Pace pace) {
+    const halvik::LoggerCardImage image = FullCard();
+    const halvik::LocaleSettings locale;
+    for (auto _ : state) {
+        state.PauseTiming();
+        halvik::SimHidPlatform platform;
+        SimLoggerCard card(platform, image, pace);
+        card.Plug();
+        halvik::CardSession session(platform, locale);
+        session.Connect();
+        if (!session.WaitForHeader(std::chrono::seconds(10)))
+            throw std::runtime_error("no header");
+        state.ResumeTiming();
+
+        session.DownloadAll(halvik::TemperatureUnit::Celsius);
+
+        state.PauseTiming();
+        if (session.flow().Phase() != halvik::DownloadPhase::Downloaded)
+            throw std::runtime_error("the download did not complete: " +
+                                     session.flow().View().status);
+        benchmark::DoNotOptimize(session.grid().cell(3, halvik::kMaxReadings));
+        session.Disconnect();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK_CAPTURE(BM_DownloadFullCard, usb_fs, SimLoggerCard::Pace::UsbFullSpeed)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_DownloadFullCard, fast, SimLoggerCard::Pace::AsFastAsRead)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
+
+}  // namespace
+
+BENCHMARK_MAIN();
