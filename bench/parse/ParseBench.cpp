@@ -77,7 +77,8 @@ void BM_Header14400Rows(benchmark::State& bench) {
     CellStore grid;
     DownloadState state;
     for (auto _ : bench) {
-        HeaderResult result = ApplyHeaderReport(state, grid, 0, header.data(), header.size(), locale);
+        HeaderResult result =
+            ApplyHeaderReport(state, grid, 0, header.data(), header.size(), locale);
         benchmark::DoNotOptimize(result.accepted);
     }
     bench.SetItemsProcessed(bench.iterations() * kMaxReadings);
