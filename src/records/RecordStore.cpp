@@ -173,7 +173,7 @@ fs::path RecordFolder() {
     fs::create_directories(folder, error);
     if (error)
         throw RecordError("The records folder " + folder.string() +
-                          " could not be created: " + error.message() + ".");
+                          " could not be created: " + Reason(error.value()));
     if (!fs::is_directory(folder, error))
         throw RecordError("The records folder " + folder.string() + " is not a folder.");
     return folder;
