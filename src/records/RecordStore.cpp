@@ -82,21 +82,22 @@ std::string UniqueTag() {
            std::to_string(counter.fetch_add(1));
 }
 
-// Writes `text` to a new temporary file in `folder` and syncs it. Throws RecordError (about
-// `target`, the file being kept) with no file left behind.
-std::unique_ptr<TemporaryFile> WriteTemporary(const fs::path& folder, const std::string& text,
-                                              const fs::path& target) {
-    auto fail = [&target](int error) -> RecordError {
-        return RecordError("The record " + target.string() +
-                           " could not be written: " + Reason(error));
-    };
+// "<subject> could not be written: <reason>", subject being "The record <path>" or the like.
+RecordError WriteError(const std::string& subject, int error) {
+    return RecordError(subject + " could not be written: " + Reason(error));
+}
+
+// Writes `text` to a new temporary file in `folder`, named after `target`, and syncs it. Throws
+// RecordError about `subject` with no file left behind.
+std::unique_ptr<TemporaryFile> WriteTemporary(const fs::path& folder, std::string_view text,
+                                              const fs::path& target, const std::string& subject) {
     int fd = -1;
     fs::path path;
     for (int attempt = 0; fd < 0; ++attempt) {
         path = folder / ("." + target.filename().string() + "." + UniqueTag() + ".tmp");
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && (errno != EEXIST || attempt > 100))
-            throw fail(errno);
+            throw WriteError(subject, errno);
     }
     FileDescriptor file(fd);
     auto temporary = std::make_unique<TemporaryFile>(path);
@@ -106,19 +107,19 @@ std::unique_ptr<TemporaryFile> WriteTemporary(const fs::path& folder, const std:
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw fail(errno);
+            throw WriteError(subject, errno);
         }
         written += static_cast<std::size_t>(n);
     }
     if (::fsync(file.get()) != 0)
-        throw fail(errno);
+        throw WriteError(subject, errno);
     if (file.close() != 0)
-        throw fail(errno);
+        throw WriteError(subject, errno);
     return temporary;
 }
 
 // Moves `from` to `to` unless `to` exists. False when it exists.
-bool RenameWithoutReplacing(const fs::path& from, const fs::path& to, const fs::path& target) {
+bool RenameWithoutReplacing(const fs::path& from, const fs::path& to, const std::string& subject) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return true;
     int error = errno;
@@ -132,15 +133,15 @@ bool RenameWithoutReplacing(const fs::path& from, const fs::path& to, const fs::
     }
     if (error == EEXIST)
         return false;
-    throw RecordError("The record " + target.string() + " could not be written: " + Reason(error));
+    throw WriteError(subject, error);
 }
 
-void SyncFolder(const fs::path& folder, const fs::path& target) {
+// Makes the rename durable. A failure here is not reported: the file is complete and in place
+// under its name either way, and some file systems cannot sync a folder at all.
+void SyncFolder(const fs::path& folder) {
     FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    // Some file systems cannot sync a folder (EINVAL); the file itself is synced already.
-    if (dir.get() < 0 || (::fsync(dir.get()) != 0 && errno != EINVAL))
-        throw RecordError("The record " + target.string() +
-                          " was written but its folder could not be synced: " + Reason(errno));
+    if (dir.get() >= 0)
+        (void)::fsync(dir.get());
 }
 
 bool HoldsSameDownload(const fs::path& path, const Record& record) {
@@ -223,22 +224,33 @@ KeptRecord KeepRecord(const Record& record, const fs::path& folder) {
                 return {path, true};
             continue;  // another download: never replaced
         }
-        if (errno != ENOENT)
-            throw RecordError("The record " + path.string() +
-                              " could not be written: " + Reason(errno));
+        const int error = errno;
+        const std::string subject = "The record " + path.string();
+        if (error != ENOENT)
+            throw WriteError(subject, error);
         if (!temporary)
-            temporary = WriteTemporary(folder, text, path);
-        if (!RenameWithoutReplacing(temporary->path(), path, path)) {
+            temporary = WriteTemporary(folder, text, path, subject);
+        if (!RenameWithoutReplacing(temporary->path(), path, subject)) {
             --suffix;  // someone else kept a record under this name meanwhile: look at it
             continue;
         }
         temporary->release();
-        SyncFolder(folder, path);
+        SyncFolder(folder);
         return {path, false};
     }
     throw RecordError("The record " + (folder / (base + std::string(kExtension))).string() +
                       " could not be written: " + std::to_string(kMaxSuffix) +
                       " other records already have its name.");
+}
+
+void WriteFileAtomically(const fs::path& path, std::string_view text) {
+    const std::string subject = "The file " + path.string();
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    std::unique_ptr<TemporaryFile> temporary = WriteTemporary(folder, text, path, subject);
+    if (::rename(temporary->path().c_str(), path.c_str()) != 0)
+        throw WriteError(subject, errno);
+    temporary->release();
+    SyncFolder(folder);
 }
 
 LoadedRecord LoadRecord(const fs::path& path) {

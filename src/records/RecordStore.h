@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "records/Record.h"
 
@@ -38,6 +39,12 @@ struct KeptRecord {
 // written and why. Safe to call from any thread; takes tens of milliseconds with the syncs, so
 // the window runs it off its main thread.
 KeptRecord KeepRecord(const Record& record, const std::filesystem::path& folder);
+
+// Writes `text` to `path` (a CSV export, for example), replacing a file of that name, through a
+// temporary file in the same folder that is synced and renamed into place: `path` holds either
+// its old content or all of `text`, never a part. Throws RecordError ("The file <path> could
+// not be written: <reason>") with no temporary file left behind.
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view text);
 
 // Reads the record file at `path`. Refuses a file larger than kMaxRecordFileSize by its size
 // before reading it. Throws RecordError naming the file and the reason when it cannot be read

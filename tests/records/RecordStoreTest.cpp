@@ -309,6 +309,33 @@ TEST_F(RecordFolderTest, MissingFolderOrFileInsteadOfFolder) {
     EXPECT_NE(KeepError(SampleRecord(3), dir_ / "file").find("Not a directory"), std::string::npos);
 }
 
+// A CSV export over an existing file: old content or new, never a part.
+TEST_F(RecordFolderTest, WriteFileAtomicallyReplacesWholeOrNotAtAll) {
+    const fs::path path = dir_ / "readings.csv";
+    WriteFileAtomically(path, "old\n");
+    const std::string big(100000, 'x');
+    const std::string result = InChild([&path, &big] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            WriteFileAtomically(path, big);
+            return std::string("written");
+        } catch (const RecordError& error) {
+            return std::string(error.what());
+        }
+    });
+    EXPECT_EQ(result, "The file " + path.string() + " could not be written: File too large.");
+    EXPECT_EQ(Files(dir_), std::set<std::string>{"readings.csv"});
+    std::ifstream old(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old\n");
+
+    WriteFileAtomically(path, big);
+    std::ifstream replaced(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(replaced), {}), big);
+    EXPECT_EQ(Files(dir_), std::set<std::string>{"readings.csv"});
+}
+
 struct BadFileCase {
     const char* name;
     std::function<fs::path(const fs::path& dir)> make;
