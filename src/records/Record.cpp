@@ -56,17 +56,6 @@ std::string Digits(int value, int width) {
     return text;
 }
 
-std::string UtcText(std::chrono::sys_seconds time) {
-    using namespace std::chrono;
-    const sys_days day = floor<days>(time);
-    const year_month_day date(day);
-    const hh_mm_ss<seconds> clock(time - day);
-    return Digits(int(date.year()), 4) + "-" + Digits(int(unsigned(date.month())), 2) + "-" +
-           Digits(int(unsigned(date.day())), 2) + "T" + Digits(int(clock.hours().count()), 2) +
-           ":" + Digits(int(clock.minutes().count()), 2) + ":" +
-           Digits(int(clock.seconds().count()), 2) + "Z";
-}
-
 // "YYYY-MM-DDTHH:MM:SSZ" exactly, a real date and time.
 bool ParseUtcText(std::string_view text, std::chrono::sys_seconds& time) {
     using namespace std::chrono;
@@ -127,7 +116,7 @@ nlohmann::ordered_json Members(const Record& record) {
     nlohmann::ordered_json members;
     members["format"] = kFormatName;
     members["version"] = kRecordFormatVersion;
-    members["downloaded_utc"] = UtcText(record.downloadedAt);
+    members["downloaded_utc"] = UtcTimeText(record.downloadedAt);
     members["host"] = record.host;
     members["program_version"] = record.programVersion;
     members["unit"] = UnitLetter(record.unit);
@@ -259,6 +248,17 @@ std::string LocalHostName() {
             c = '?';
     }
     return name;
+}
+
+std::string UtcTimeText(std::chrono::sys_seconds time) {
+    using namespace std::chrono;
+    const sys_days day = floor<days>(time);
+    const year_month_day date(day);
+    const hh_mm_ss<seconds> clock(time - day);
+    return Digits(int(date.year()), 4) + "-" + Digits(int(unsigned(date.month())), 2) + "-" +
+           Digits(int(unsigned(date.day())), 2) + "T" + Digits(int(clock.hours().count()), 2) +
+           ":" + Digits(int(clock.minutes().count()), 2) + ":" +
+           Digits(int(clock.seconds().count()), 2) + "Z";
 }
 
 std::string DigestInput(const Record& record) {

@@ -61,6 +61,9 @@ std::optional<std::chrono::sys_seconds> RecordFirstReading(const Record& record)
 // The number of readings whose two bytes are in `readings`: at most RecordReadingCount.
 int RecordReadingsReceived(const Record& record);
 
+// ISO 8601 in UTC, "2026-01-12T08:00:00Z" (years 0 to 9999).
+std::string UtcTimeText(std::chrono::sys_seconds time);
+
 // Empty when `record` can be kept and read back as it is; otherwise why not (a header too short
 // or too long, too many reading bytes, `complete` disagreeing with the number of reading bytes,
 // a host or version text that is not UTF-8 or holds control characters).

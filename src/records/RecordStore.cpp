@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -190,15 +189,9 @@ std::string RecordFileName(const Record& record) {
     name += '_';
     const std::optional<std::chrono::sys_seconds> first = RecordFirstReading(record);
     if (first) {
-        using namespace std::chrono;
-        const sys_days day = floor<days>(*first);
-        const year_month_day date(day);
-        const hh_mm_ss<seconds> clock(*first - day);
-        char text[32];
-        std::snprintf(text, sizeof text, "%04d%02u%02uT%02d%02dZ", int(date.year()),
-                      unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
-                      int(clock.minutes().count()));
-        name += text;
+        // "2026-01-12T08:00:00Z" gives "20260112T0800Z".
+        const std::string iso = UtcTimeText(*first);
+        name += iso.substr(0, 4) + iso.substr(5, 2) + iso.substr(8, 5) + iso.substr(14, 2) + "Z";
     } else {
         name += "notime";
     }
