@@ -152,7 +152,7 @@ std::string Sha256Hex(std::string_view bytes) {
     return text;
 }
 
-// Why a file's text is not a usable record: "The file <name> is not a Halvik record: <reason>".
+// Why a file's text is not a usable record: "Cannot open the record <name>: <reason>".
 [[noreturn]] void Refuse(std::string_view fileName, const std::string& reason) {
     throw RecordError("Cannot open the record " + std::string(fileName) + ": " + reason);
 }
@@ -227,10 +227,9 @@ std::string RecordProblem(const Record& record) {
     if (!record.complete && record.readings.size() >= needed)
         return "The download is marked incomplete but holds all " + std::to_string(count) +
                " readings.";
-    const std::chrono::year year =
-        std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(record.downloadedAt))
-            .year();
-    if (year < std::chrono::year(0) || year > std::chrono::year(9999))
+    using std::chrono::sys_days, std::chrono::year, std::chrono::January;
+    if (record.downloadedAt < sys_days(year(0) / January / 1) ||
+        record.downloadedAt >= sys_days(year(10000) / January / 1))
         return "The download time lies outside the years 0 to 9999.";
     if (std::string problem = TextProblem(record.host, "host name"); !problem.empty())
         return problem;

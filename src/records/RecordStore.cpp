@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>  // rename, renameat2
 #include <cstdlib>
 #include <cstring>
 #include <memory>

@@ -312,6 +312,13 @@ TEST(RecordText, RefusesARecordItCouldNotReadBack) {
     EXPECT_THROW(RecordText(record), RecordError);
     record.host = LocalHostName();
     EXPECT_NO_THROW(RecordText(record));
+    using namespace std::chrono;
+    record.downloadedAt = sys_days(year(10000) / January / 1);
+    EXPECT_THROW(RecordText(record), RecordError);
+    record.downloadedAt = sys_seconds::max();
+    EXPECT_THROW(RecordText(record), RecordError);
+    record.downloadedAt = sys_days(year(9999) / December / 31) + 86399s;
+    EXPECT_EQ(ParseRecord(RecordText(record), kName).record, record);
 }
 
 }  // namespace
