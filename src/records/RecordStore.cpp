@@ -1,0 +1,288 @@
+#include "records/RecordStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>  // rename, renameat2
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
+
+namespace halvik {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kExtension = ".halvik";
+// How many records of the same card content with different bytes may share one name.
+constexpr int kMaxSuffix = 9999;
+
+// The system's description of an error, in English like the rest of the message (strerror
+// would follow the process locale).
+std::string Reason(int error) {
+    const char* text = strerrordesc_np(error);
+    return std::string(text != nullptr ? text : "Unknown error " + std::to_string(error)) + ".";
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// Closes a file descriptor when it goes out of scope.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports close's error (a write-back failure shows up here on some file
+    // systems).
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+  private:
+    int fd_;
+};
+
+// A temporary file in the record folder that is removed unless it was renamed into place.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const fs::path& path() const { return path_; }
+    void release() { path_.clear(); }
+
+  private:
+    fs::path path_;
+};
+
+std::string UniqueTag() {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned seed = std::random_device{}();
+    return std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+// "<subject> could not be written: <reason>", subject being "The record <path>" or the like.
+RecordError WriteError(const std::string& subject, int error) {
+    return RecordError(subject + " could not be written: " + Reason(error));
+}
+
+// Writes `text` to a new temporary file in `folder`, named after `target`, and syncs it. Throws
+// RecordError about `subject` with no file left behind.
+std::unique_ptr<TemporaryFile> WriteTemporary(const fs::path& folder, std::string_view text,
+                                              const fs::path& target, const std::string& subject) {
+    int fd = -1;
+    fs::path path;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        path = folder / ("." + target.filename().string() + "." + UniqueTag() + ".tmp");
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100))
+            throw WriteError(subject, errno);
+    }
+    FileDescriptor file(fd);
+    auto temporary = std::make_unique<TemporaryFile>(path);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(file.get(), text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw WriteError(subject, errno);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(file.get()) != 0)
+        throw WriteError(subject, errno);
+    if (file.close() != 0)
+        throw WriteError(subject, errno);
+    return temporary;
+}
+
+// Moves `from` to `to` unless `to` exists. False when it exists.
+bool RenameWithoutReplacing(const fs::path& from, const fs::path& to, const std::string& subject) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without RENAME_NOREPLACE: link() never replaces either.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return true;
+        }
+        error = errno;
+    }
+    if (error == EEXIST)
+        return false;
+    throw WriteError(subject, error);
+}
+
+// Makes the rename durable. A failure here is not reported: the file is complete and in place
+// under its name either way, and some file systems cannot sync a folder at all.
+void SyncFolder(const fs::path& folder) {
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        (void)::fsync(dir.get());
+}
+
+bool HoldsSameDownload(const fs::path& path, const Record& record) {
+    try {
+        const LoadedRecord existing = LoadRecord(path);
+        return existing.intact && existing.record.header == record.header &&
+               existing.record.readings == record.readings;
+    } catch (const RecordError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+fs::path RecordFolderPath() {
+    if (std::string dir = Environment("HALVIK_RECORDS_DIR"); !dir.empty())
+        return dir;
+    const std::string dataHome = Environment("XDG_DATA_HOME");
+    if (!dataHome.empty() && dataHome.front() == '/')
+        return fs::path(dataHome) / "halvik" / "records";
+    std::string home = Environment("HOME");
+    if (home.empty())
+        home = ".";
+    return fs::path(home) / ".local" / "share" / "halvik" / "records";
+}
+
+fs::path RecordFolder() {
+    const fs::path folder = RecordFolderPath();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        throw RecordError("The records folder " + folder.string() +
+                          " could not be created: " + Reason(error.value()));
+    if (!fs::is_directory(folder, error))
+        throw RecordError("The records folder " + folder.string() + " is not a folder.");
+    return folder;
+}
+
+std::string RecordFileName(const Record& record) {
+    std::string name;
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < 5 && i < record.header.size(); ++i) {
+        name += kHex[record.header[i] >> 4];
+        name += kHex[record.header[i] & 0x0F];
+    }
+    name += '_';
+    const std::optional<std::chrono::sys_seconds> first = RecordFirstReading(record);
+    if (first) {
+        // "2026-01-12T08:00:00Z" gives "20260112T0800Z".
+        const std::string iso = UtcTimeText(*first);
+        name += iso.substr(0, 4) + iso.substr(5, 2) + iso.substr(8, 5) + iso.substr(14, 2) + "Z";
+    } else {
+        name += "notime";
+    }
+    name += '_';
+    name += std::to_string(RecordReadingCount(record));
+    name += kExtension;
+    return name;
+}
+
+KeptRecord KeepRecord(const Record& record, const fs::path& folder) {
+    const std::string text = RecordText(record);  // refuses a record that could not be read back
+    std::string base = RecordFileName(record);
+    base.resize(base.size() - kExtension.size());
+
+    std::unique_ptr<TemporaryFile> temporary;
+    for (int suffix = 1; suffix <= kMaxSuffix; ++suffix) {
+        const fs::path path =
+            folder / (suffix == 1 ? base + std::string(kExtension)
+                                  : base + "-" + std::to_string(suffix) + std::string(kExtension));
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0) {
+            if (HoldsSameDownload(path, record))
+                return {path, true};
+            continue;  // another download: never replaced
+        }
+        const int error = errno;
+        const std::string subject = "The record " + path.string();
+        if (error != ENOENT)
+            throw WriteError(subject, error);
+        if (!temporary)
+            temporary = WriteTemporary(folder, text, path, subject);
+        if (!RenameWithoutReplacing(temporary->path(), path, subject)) {
+            --suffix;  // someone else kept a record under this name meanwhile: look at it
+            continue;
+        }
+        temporary->release();
+        SyncFolder(folder);
+        return {path, false};
+    }
+    throw RecordError("The record " + (folder / (base + std::string(kExtension))).string() +
+                      " could not be written: " + std::to_string(kMaxSuffix) +
+                      " other records already have its name.");
+}
+
+void WriteFileAtomically(const fs::path& path, std::string_view text) {
+    const std::string subject = "The file " + path.string();
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    std::unique_ptr<TemporaryFile> temporary = WriteTemporary(folder, text, path, subject);
+    if (::rename(temporary->path().c_str(), path.c_str()) != 0)
+        throw WriteError(subject, errno);
+    temporary->release();
+    SyncFolder(folder);
+}
+
+LoadedRecord LoadRecord(const fs::path& path) {
+    const std::string name = path.string();
+    auto refuse = [&name](const std::string& reason) -> RecordError {
+        return RecordError("Cannot open the record " + name + ": " + reason);
+    };
+    // O_NONBLOCK: a FIFO or device must not stall the window; it is refused below.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.get() < 0)
+        throw refuse(Reason(errno));
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        throw refuse(Reason(errno));
+    if (S_ISDIR(info.st_mode))
+        throw refuse("it is a folder, not a file.");
+    if (!S_ISREG(info.st_mode))
+        throw refuse("it is not a regular file.");
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxRecordFileSize)
+        throw refuse("the file takes " + std::to_string(info.st_size) + " bytes, more than the " +
+                     std::to_string(kMaxRecordFileSize) + " a record can take.");
+
+    // Read at most one byte more than allowed, in case the file grew since fstat.
+    std::string text(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t size = 0;
+    while (size < text.size()) {
+        const ssize_t n = ::read(file.get(), text.data() + size, text.size() - size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw refuse(Reason(errno));
+        }
+        if (n == 0)
+            break;
+        size += static_cast<std::size_t>(n);
+    }
+    text.resize(size);
+    return ParseRecord(text, name);
+}
+
+}  // namespace halvik
