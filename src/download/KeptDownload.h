@@ -1,0 +1,23 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "download/DownloadFlow.h"
+#include "records/Record.h"
+
+namespace halvik {
+
+// The record of a download that ended: its header report's data bytes (the report ID, always 0
+// for the card, is not kept), every reading byte as it came, when, where and by which version of
+// Halvik it was made, the unit and whether it was complete.
+Record RecordOfDownload(const DownloadEnd& end, std::chrono::sys_seconds downloadedAt);
+
+// The header report with its report ID in front, as the flow takes it (ShowKept), from a record.
+std::vector<std::uint8_t> HeaderReportOf(const Record& record);
+
+// Halvik's version, the project's version in CMakeLists.txt.
+const char* ProgramVersion();
+
+}  // namespace halvik
