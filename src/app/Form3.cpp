@@ -375,7 +375,7 @@ void TForm3::BitBtn8Click() {
     ParseResult result;
     halvik::BitBtn8Click(download, StringGrid1->cells(), unit, locale, result);
     StringGrid1->refresh();
-    Chart1->addReadings(result.points);
+    Chart1->setReadings(result.points);
     if (result.hasStatistics) {
         const StatisticsCaptions& s = result.statistics;
         setCaption(Label12, fromUtf8(s.maximum));
