@@ -162,7 +162,8 @@ StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleS
     if (!captions.impossible.empty()) {
         possible = kept;
         const auto count = static_cast<int>(captions.impossible.size());
-        captions.leftOut = IntText(count) + (count == 1 ? " reading" : " readings") + " left out";
+        captions.leftOut = IntText(count) + (count == 1 ? " reading" : " readings") +
+                           " left out (not real temperatures)";
         captions.impossibleMessage = ImpossibleReadingsMessage(captions.impossible, input.unit);
     }
 

@@ -28,7 +28,8 @@ struct StatisticsCaptions {
     std::string stopDate;   // Label1: Date of row N + ","
     std::string stopTime;   // Label11: Time of row N
     std::string elapsed;    // Label19: "0 Hour(s),  12 Minute(s)"
-    // Empty when every reading is a possible temperature; otherwise "2 readings left out"
+    // Empty when every reading is a possible temperature; otherwise "2 readings left out (not real
+    // temperatures)"
     // (maximum, minimum and MKT are then over the other readings, or "n/a" when none is left).
     std::string leftOut;
     // The readings left out, in reading order, and the sentence that tells the user about them

@@ -386,6 +386,11 @@ void TForm3::BitBtn8Click() {
         setCaption(Label1, fromUtf8(s.stopDate));
         setCaption(Label11, fromUtf8(s.stopTime));
         setCaption(Label19, fromUtf8(s.elapsed));
+        setCaption(Label23, fromUtf8(s.leftOut));
+        placeUnitCaptions();
+        if (!s.impossibleMessage.empty()) {
+            deferError(fromUtf8(s.impossibleMessage));
+        }
     }
 }
 

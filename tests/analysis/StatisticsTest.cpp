@@ -191,10 +191,10 @@ TEST(IsPossibleTemperature, FiniteSinglePrecisionAndNotBelowAbsoluteZero) {
         {-273.2L, TemperatureUnit::Celsius, false},
         {-274.0L, TemperatureUnit::Celsius, false},  // bytes 0x87 0x89
         {-459.6L, TemperatureUnit::Fahrenheit, true},
-        {-461.2L, TemperatureUnit::Fahrenheit, false},  // -274 °C
-        {-300.0L, TemperatureUnit::Fahrenheit, true},   // -184 °C
-        {3.39e38L, TemperatureUnit::Celsius, true},     // exponent byte 254, mantissa 127
-        {3.403e38L, TemperatureUnit::Celsius, false},   // exponent byte 255, as the grid shows it
+        {-461.2L, TemperatureUnit::Fahrenheit, false},   // -274 °C
+        {-300.0L, TemperatureUnit::Fahrenheit, true},    // -184 °C
+        {3.39e38L, TemperatureUnit::Celsius, true},      // exponent byte 254, mantissa 127
+        {3.403e38L, TemperatureUnit::Celsius, false},    // exponent byte 255, as the grid shows it
         {6.101e38L, TemperatureUnit::Fahrenheit, true},  // exponent byte 254 in °F
         {6.125e38L, TemperatureUnit::Fahrenheit, false},
         {inf, TemperatureUnit::Celsius, false},
@@ -233,7 +233,7 @@ TEST(ComputeStatistics, ImpossibleReadingsAreLeftOutAndCounted) {
          "   30.0",
          "   20.0",
          "25.9",
-         "1 reading left out",
+         "1 reading left out (not real temperatures)",
          {{2, "-274.0"}}},
         {"exponent byte 255",
          {3.403e38L, 20.0L, 25.0L, 30.0L, -3.403e38L},
@@ -241,7 +241,7 @@ TEST(ComputeStatistics, ImpossibleReadingsAreLeftOutAndCounted) {
          "   30.0",
          "   20.0",
          "25.9",
-         "2 readings left out",
+         "2 readings left out (not real temperatures)",
          {{1, "340300000000000000000000000000000000000.0"},
           {5, "-340300000000000000000000000000000000000.0"}}},
         {"fahrenheit",
@@ -250,7 +250,7 @@ TEST(ComputeStatistics, ImpossibleReadingsAreLeftOutAndCounted) {
          "   86.0",
          "   68.0",
          "78.5",
-         "1 reading left out",
+         "1 reading left out (not real temperatures)",
          {{2, "-461.2"}}},
         {"none left",
          {-274.0L, 3.403e38L},
@@ -258,7 +258,7 @@ TEST(ComputeStatistics, ImpossibleReadingsAreLeftOutAndCounted) {
          "   n/a",
          "   n/a",
          "n/a",
-         "2 readings left out",
+         "2 readings left out (not real temperatures)",
          {{1, "-274.0"}, {2, "340300000000000000000000000000000000000.0"}}},
         {"huge but finite",
          {1e38L, 3e38L},
