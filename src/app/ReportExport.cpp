@@ -43,23 +43,12 @@ void writeReport(TRpReport& report, TRpPage& page) {
     try {
         report.EndDoc();  // replaces the file; throws the file-creation error and writes nothing
     } catch (const EFileCreateError& e) {
-        // The file name alone does not say where: name the folder, and what to do when it is
-        // one this user may not write to.
-        const QString relative = QString::fromStdString(e.FileName());
-        const QString full = QDir::current().absoluteFilePath(relative);
-        std::string message = e.what();
-        const std::string quoted = "\"" + e.FileName() + "\"";
-        if (const std::size_t at = message.find(quoted); at != std::string::npos)
-            message.replace(at, quoted.size(), "\"" + full.toStdString() + "\"");
+        // The file name alone does not say where.
+        const QString full = QDir::current().absoluteFilePath(QString::fromStdString(e.FileName()));
         const QFileInfo folder(QFileInfo(full).absolutePath());
-        if (!folder.isWritable())
-            message +=
-                ". Halvik writes its reports into the folder it was started from, and "
-                "this user may not write to " +
-                folder.absoluteFilePath().toStdString() +
-                ": start Halvik from a folder you can write to, then press the button "
-                "again.";
-        throw std::runtime_error(message);
+        throw std::runtime_error(reportFileErrorText(e.what(), e.FileName(), full.toStdString(),
+                                                     folder.absoluteFilePath().toStdString(),
+                                                     folder.isWritable()));
     }
 }
 
@@ -70,6 +59,23 @@ void openInViewer(const char* fileName) {
 }
 
 }  // namespace
+
+std::string reportFileErrorText(const std::string& error, const std::string& fileName,
+                                const std::string& fullPath, const std::string& folder,
+                                bool folderWritable) {
+    std::string message = error;
+    const std::string quoted = "\"" + fileName + "\"";
+    if (const std::size_t at = message.find(quoted); at != std::string::npos)
+        message.replace(at, quoted.size(), "\"" + fullPath + "\"");
+    if (!folderWritable)
+        message +=
+            ". Halvik writes its reports into the folder it was started from, and this "
+            "user may not write to " +
+            folder +
+            ": start Halvik from a folder you can write to, then press the "
+            "button again.";
+    return message;
+}
 
 void ExportComponentsDeleter::operator()(ExportComponents* components) const {
     delete components;

@@ -178,5 +178,29 @@ TEST_F(ExportWindow, ASeparatorTheReportCannotHoldIsWrittenAsAFullStop) {
     EXPECT_FALSE(text.contains("?")) << text.toStdString();
 }
 
+TEST(ReportFileErrorText, NamesTheFullPathAndWhatToDoInAFolderThatCannotBeWritten) {
+    struct Case {
+        const char* error;
+        bool folderWritable;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Cannot create file \"Brisko.pdf\". Is a directory", true,
+         "Cannot create file \"/home/ana/Brisko.pdf\". Is a directory"},
+        {"Cannot create file \"Brisko.pdf\". Permission denied", false,
+         "Cannot create file \"/home/ana/Brisko.pdf\". Permission denied. Halvik writes its "
+         "reports into the folder it was started from, and this user may not write to /home/ana: "
+         "start Halvik from a folder you can write to, then press the button again."},
+        {"Cannot create file \"Brisko.pdf\". Read-only file system", false,
+         "Cannot create file \"/home/ana/Brisko.pdf\". Read-only file system. Halvik writes its "
+         "reports into the folder it was started from, and this user may not write to /home/ana: "
+         "start Halvik from a folder you can write to, then press the button again."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(reportFileErrorText(c.error, "Brisko.pdf", "/home/ana/Brisko.pdf", "/home/ana",
+                                      c.folderWritable),
+                  c.expected);
+}
+
 }  // namespace
 }  // namespace halvik::testing
