@@ -205,6 +205,9 @@ TEST_P(DownloadUnits, ParseAtTheFourthTickAndDownloadedAtTheTenth) {
     EXPECT_EQ(window->Label11->text(), "    09:12");
     EXPECT_EQ(window->Label19->text(), "0 Hour(s),  12 Minute(s)");
     EXPECT_EQ(window->Label4->text().toStdString(), c.unit);
+    // Ordinary values leave the unit captions at their places.
+    for (const QLabel* unit : {window->Label4, window->Label5, window->Label20})
+        EXPECT_EQ(unit->x(), 967) << unit->objectName().toStdString();
     EXPECT_EQ(window->Chart1->yRange(), c.axis);
 
     tick(5);
