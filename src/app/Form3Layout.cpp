@@ -9,7 +9,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
-#include <utility>
 
 #include "app/Distributor.h"
 #include "app/Form3.h"
@@ -28,6 +27,7 @@ const QString kWindowFace = QStringLiteral("Sakkal Majalla");
 // The unit captions' designed left edge, and the room they keep after a longer value.
 constexpr int kUnitCaptionLeft = 967;
 constexpr double kUnitCaptionGap = 3;
+constexpr int kLeftOutNoteLeft = 785;
 
 // The system colour "gradient active caption", the window's background.
 const QColor kWindowBackground(185, 209, 234);
@@ -170,7 +170,7 @@ void TForm3::createControls() {
     Label4 = makeLabel(client, "Label4", QString(), kUnitCaptionLeft, 61);
     Label5 = makeLabel(client, "Label5", QString(), kUnitCaptionLeft, 94);
     Label20 = makeLabel(client, "Label20", QString(), kUnitCaptionLeft, 125);
-    Label23 = makeLabel(client, "Label23", QString(), 785, 188, 16);
+    Label23 = makeLabel(client, "Label23", QString(), kLeftOutNoteLeft, 188, 16);
 
     // Chart and its zoom buttons.
     BitBtn3 = makePictureButton(client, "BitBtn3", "zoom-undo.png", 762, 221, 75, 25);
@@ -229,13 +229,22 @@ void TForm3::createControls() {
 }
 
 void TForm3::placeUnitCaptions() {
-    const std::pair<QLabel*, QLabel*> pairs[] = {
-        {Label12, Label4}, {Label13, Label5}, {Label14, Label20}};
-    for (auto [value, unit] : pairs) {
-        const QFontMetricsF metrics(value->font());
-        unit->move(FollowingCaptionLeft(kUnitCaptionLeft, value->x(),
-                                        metrics.horizontalAdvance(value->text()), kUnitCaptionGap),
-                   unit->y());
+    struct Follower {
+        QLabel* value;
+        QLabel* caption;
+        int designedLeft;
+    };
+    // The note of readings left out shares its line with a long elapsed time.
+    const Follower followers[] = {{Label12, Label4, kUnitCaptionLeft},
+                                  {Label13, Label5, kUnitCaptionLeft},
+                                  {Label14, Label20, kUnitCaptionLeft},
+                                  {Label19, Label23, kLeftOutNoteLeft}};
+    for (const Follower& f : followers) {
+        const QFontMetricsF metrics(f.value->font());
+        f.caption->move(
+            FollowingCaptionLeft(f.designedLeft, f.value->x(),
+                                 metrics.horizontalAdvance(f.value->text()), kUnitCaptionGap),
+            f.caption->y());
     }
 }
 

@@ -124,9 +124,10 @@ TEST_F(ExportWindow, FreezerReportShowsEveryReadingAndKeepsUnitsClearOfValues) {
 }
 
 TEST_F(ExportWindow, ReadingsThatCannotBeTemperaturesAreToldOnceAndNotedInTheReport) {
+    // Six days of readings, so that the elapsed time is long.
     std::vector<CardReading> readings;
-    for (double value : {4.0, 5.0, 6.0})
-        readings.push_back(EncodeReading(value));
+    for (int i = 0; i < 1441; ++i)
+        readings.push_back(EncodeReading(4.0 + i % 3));
     readings.insert(readings.begin() + 1, CardReading{0x87, 0x89});  // -274.0 °C
     readings.push_back(CardReading{0xFF, 0x00});                     // 3.4 * 10^38
     ASSERT_NO_FATAL_FAILURE(
@@ -137,11 +138,16 @@ TEST_F(ExportWindow, ReadingsThatCannotBeTemperaturesAreToldOnceAndNotedInTheRep
     const std::string message = recorder.errors()[0].toStdString();
     EXPECT_NE(message.find("2 readings cannot be real temperatures"), std::string::npos);
     EXPECT_NE(message.find("reading 2 (-274.0 °C)"), std::string::npos) << message;
-    EXPECT_NE(message.find("reading 5 (3403"), std::string::npos) << message;
+    EXPECT_NE(message.find("reading 1443 (3403"), std::string::npos) << message;
     EXPECT_EQ(w.StringGrid1->cells().cell(3, 2), "            -274.0");
     EXPECT_EQ(w.Label12->text(), "   6.0");
     EXPECT_EQ(w.Label13->text(), "   4.0");
     EXPECT_EQ(w.Label23->text(), "2 readings left out (not real temperatures)");
+    // On the elapsed time's line, after it.
+    EXPECT_EQ(w.Label19->text(), "6 Day(s),  0 Hour(s),  12 Minute(s)");
+    EXPECT_GT(
+        w.Label23->x(),
+        w.Label19->x() + QFontMetrics(w.Label19->font()).horizontalAdvance(w.Label19->text()));
 
     recorder.messages.clear();
     w.BitBtn9->click();
