@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "pdf/Bitmap.h"
 #include "printing/DrawSteps.h"
@@ -55,6 +56,14 @@ class SystemPictureClipboard : public PictureClipboard {
   public:
     QImage passThrough(const QImage& picture) override;
 };
+
+// The message for a report file that could not be written. `error` reads
+// Cannot create file "fileName". reason
+// and the file is named by its full path instead; when its folder is one this user may not
+// write to, the message says where Halvik writes its reports and what to do.
+std::string reportFileErrorText(const std::string& error, const std::string& fileName,
+                                const std::string& fullPath, const std::string& folder,
+                                bool folderWritable);
 
 // A plain bitmap of a picture, for the report images (32 bits per pixel, the picture's rows).
 Bitmap toReportBitmap(const QImage& picture);

@@ -354,7 +354,7 @@ void TForm3::Timer1Timer() {
 
 void TForm3::showReadings(const ParseResult& result) {
     StringGrid1->refresh();
-    Chart1->addReadings(result.points);
+    Chart1->setReadings(result.points);
     if (result.hasStatistics) {
         const StatisticsCaptions& s = result.statistics;
         setCaption(Label12, fromUtf8(s.maximum));
@@ -365,6 +365,11 @@ void TForm3::showReadings(const ParseResult& result) {
         setCaption(Label1, fromUtf8(s.stopDate));
         setCaption(Label11, fromUtf8(s.stopTime));
         setCaption(Label19, fromUtf8(s.elapsed));
+        setCaption(Label23, fromUtf8(s.leftOut));
+        placeUnitCaptions();
+        if (!s.impossibleMessage.empty()) {
+            deferError(fromUtf8(s.impossibleMessage));
+        }
     }
 }
 

@@ -129,6 +129,7 @@ class TForm3 : public QMainWindow {
     QLabel* Label4 = nullptr;   // unit after the maximum
     QLabel* Label5 = nullptr;   // unit after the minimum
     QLabel* Label20 = nullptr;  // unit after the MKT
+    QLabel* Label23 = nullptr;  // readings left out of the statistics; empty for most cards
     QLabel* Label10 = nullptr;  // download status
 
     // The unit labels of the data report page; the report export reads them.
@@ -184,6 +185,7 @@ class TForm3 : public QMainWindow {
     void setCaption(QLabel* label, const QString& text);
     void setStatusText(const QString& text);
     void setUnitCaptions(bool celsius);
+    void placeUnitCaptions();
     void setResultButtonsEnabled(bool enabled);
     bool sendCommand(uint8_t command, std::string& reason);
     void showView(const DownloadView& view);

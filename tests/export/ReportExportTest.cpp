@@ -336,7 +336,7 @@ TEST_P(ReportWriteFailure, ShowsTheFileCreationErrorAndOpensNoViewer) {
 
     const QString reason = c.folderInTheWay ? "Is a directory" : "File too large";
     EXPECT_EQ(recorder.errors(),
-              std::vector<QString>{"Cannot create file \"" + name + "\". " + reason});
+              std::vector<QString>{"Cannot create file \"" + path(name) + "\". " + reason});
     QTest::qWait(300);  // a viewer call would have been recorded by now
     EXPECT_EQ(viewerCalls().size(), callsBefore);
     if (c.folderInTheWay) {
