@@ -9,7 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QShowEvent>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -21,6 +20,7 @@
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
+#include "logger/CardIdentity.h"
 #include "logger/Conversions.h"
 #include "logger/Header.h"
 #include "logger/LogClock.h"
@@ -38,8 +38,6 @@ namespace halvik {
 
 namespace {
 
-constexpr uint16_t kCardVendorId = 0x3543;
-constexpr uint16_t kCardProductId = 0x3543;
 constexpr const char* kNoCardAccessMessage =
     "The logger card is plugged in, but this user may not read from it or write to it. "
     "Install Halvik's udev rule (packaging/70-halvik-logger.rules, see the README), then plug the "
@@ -52,28 +50,12 @@ QString fromUtf8(const std::string& text) {
 // The parts of the system locale that the grid and chart texts follow.
 LocaleSettings systemLocaleSettings() {
     const QLocale system = QLocale::system();
-    LocaleSettings settings;
-    settings.decimalSeparator = system.decimalPoint().toStdString();
-    const QString timeFormat = system.timeFormat(QLocale::ShortFormat);
-    const qsizetype hour = timeFormat.indexOf(QRegularExpression("[hH]"));
-    if (hour >= 0) {
-        qsizetype at = hour;
-        while (at < timeFormat.size() && (timeFormat[at] == 'h' || timeFormat[at] == 'H')) {
-            ++at;
-        }
-        qsizetype end = at;
-        while (end < timeFormat.size() && timeFormat[end] != 'm') {
-            ++end;
-        }
-        if (end > at && end < timeFormat.size()) {
-            settings.timeSeparator = timeFormat.mid(at, end - at).toStdString();
-        }
-    }
+    std::array<std::string, 12> months;
     for (int month = 1; month <= 12; ++month) {
-        settings.shortMonthNames[month - 1] =
-            system.monthName(month, QLocale::ShortFormat).toStdString();
+        months[month - 1] = system.monthName(month, QLocale::ShortFormat).toStdString();
     }
-    return settings;
+    return LocaleSettingsOf(system.decimalPoint().toStdString(),
+                            system.timeFormat(QLocale::ShortFormat).toStdString(), months);
 }
 
 }  // namespace

@@ -168,15 +168,6 @@ void TPdfCanvas::MoveTo(float x, float y) {
 void TPdfCanvas::LineTo(float x, float y) {
     WriteOperator({x, y}, "l");
 }
-void TPdfCanvas::CurveToC(float x1, float y1, float x2, float y2, float x3, float y3) {
-    WriteOperator({x1, y1, x2, y2, x3, y3}, "c");
-}
-void TPdfCanvas::CurveToV(float x2, float y2, float x3, float y3) {
-    WriteOperator({x2, y2, x3, y3}, "v");
-}
-void TPdfCanvas::CurveToY(float x1, float y1, float x3, float y3) {
-    WriteOperator({x1, y1, x3, y3}, "y");
-}
 void TPdfCanvas::Rectangle(float x, float y, float width, float height) {
     WriteOperator({x, y, width, height}, "re");
 }
@@ -226,20 +217,6 @@ void TPdfCanvas::SetRGBFillColor(TColor Value) {
 }
 void TPdfCanvas::SetRGBStrokeColor(TColor Value) {
     WriteColor(Value, "RG");
-}
-
-void TPdfCanvas::Ellipse(float x, float y, float width, float height) {
-    const float cx = ToFloat(x + static_cast<long double>(width) / 2);
-    const float cy = ToFloat(y + static_cast<long double>(height) / 2);
-    const float kx = ToFloat(static_cast<long double>(width) / 2 * 11 / 20);
-    const float ky = ToFloat(static_cast<long double>(height) / 2 * 11 / 20);
-    const float right = x + width;
-    const float top = y + height;
-    MoveTo(x, cy);
-    CurveToC(x, cy - ky, cx - kx, y, cx, y);
-    CurveToC(cx + kx, y, right, cy - ky, right, cy);
-    CurveToC(right, cy + ky, cx + kx, top, cx, top);
-    CurveToC(cx - kx, top, x, cy + ky, x, cy);
 }
 
 void TPdfCanvas::BeginText() {

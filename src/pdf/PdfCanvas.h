@@ -84,9 +84,6 @@ class TPdfCanvas {
     void SetMiterLimit(std::uint8_t miterlimit);
     void MoveTo(float x, float y);
     void LineTo(float x, float y);
-    void CurveToC(float x1, float y1, float x2, float y2, float x3, float y3);
-    void CurveToV(float x2, float y2, float x3, float y3);
-    void CurveToY(float x1, float y1, float x3, float y3);
     void Rectangle(float x, float y, float width, float height);
     void Closepath();
     void NewPath();
@@ -102,7 +99,6 @@ class TPdfCanvas {
     void Eoclip();
     void SetRGBFillColor(TColor Value);
     void SetRGBStrokeColor(TColor Value);
-    void Ellipse(float x, float y, float width, float height);
 
     // -- text operators
     void BeginText();

@@ -12,7 +12,6 @@ constexpr const char* kPageLayoutNames[] = {"SinglePage", "OneColumn", "TwoColum
 constexpr const char* kPageModeNames[] = {"UseNone", "UseOutlines", "UseThumbs", "FullScreen"};
 constexpr const char* kViewerPreferenceNames[] = {"HideToolbar", "HideMenubar", "HideWindowUI",
                                                   "FitWindow", "CenterWindow"};
-constexpr const char* kAnnotationNames[] = {"Text", "Link"};
 constexpr const char* kDestinationNames[] = {"XYZ",  "Fit",  "FitH",  "FitV",
                                              "FitR", "FitB", "FitBH", "FitBV"};
 
@@ -515,26 +514,6 @@ void TPdfDocument::SetVirtualMode() {
     NewDoc();
     AddPage();
     FCanvas->SetIsVirtual(true);
-}
-
-TPdfDictionary* TPdfDocument::CreateAnnotation(TPdfAnnotationSubType AType, const TPdfRect& ARect) {
-    if (!FHasDoc)
-        throw EPdfInvalidOperation("AddAnotation --document is null.");
-    TPdfDictionary* page = FCanvas->Page();
-    TPdfDictionary* annotation = FXref->Add(std::make_unique<TPdfDictionary>(FXref.get()));
-    annotation->AddNameItem("Type", "Annot");
-    annotation->AddNameItem("Subtype", kAnnotationNames[static_cast<int>(AType)]);
-    auto rect = std::make_unique<TPdfArray>(FXref.get());
-    for (float v : {ARect.Left, ARect.Top, ARect.Right, ARect.Bottom})
-        rect->AddItem(CreateReal(v));
-    annotation->AddItem("Rect", std::move(rect));
-    TPdfArray* annots = page->PdfArrayByName("Annots");
-    if (annots == nullptr) {
-        page->AddItem("Annots", std::make_unique<TPdfArray>(FXref.get()));
-        annots = page->PdfArrayByName("Annots");
-    }
-    annots->AddItem(static_cast<TPdfObject*>(annotation));
-    return annotation;
 }
 
 TPdfDestination* TPdfDocument::CreateDestination() {

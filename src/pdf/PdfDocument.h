@@ -32,7 +32,6 @@ using TPdfViewerPreferences = unsigned;
 constexpr TPdfViewerPreferences ViewerPreferenceBit(TPdfViewerPreference p) {
     return 1u << static_cast<unsigned>(p);
 }
-enum class TPdfAnnotationSubType { asTextNotes, asLink };
 enum class TPdfDestinationType { dtXYZ, dtFit, dtFitH, dtFitV, dtFitR, dtFitB, dtFitBH, dtFitBV };
 enum class TPdfCompressionMethod { cmNone };
 // ---- document wrappers ----------------------------------------------------------------------
@@ -163,7 +162,6 @@ class TPdfDocument {
     TPdfStream* GetXObject(std::string_view AName) const;
     void SaveToStream(TPdfOutputStream& AStream);
     void SetVirtualMode();
-    TPdfDictionary* CreateAnnotation(TPdfAnnotationSubType AType, const TPdfRect& ARect);
     TPdfDestination* CreateDestination();
 
     bool HasDoc() const { return FHasDoc; }
