@@ -5,7 +5,6 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,6 +16,7 @@
 
 #include "app/Distributor.h"
 #include "app/ErrorBox.h"
+#include "app/SystemLocale.h"
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
@@ -45,17 +45,6 @@ constexpr const char* kNoCardAccessMessage =
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());
-}
-
-// The parts of the system locale that the grid and chart texts follow.
-LocaleSettings systemLocaleSettings() {
-    const QLocale system = QLocale::system();
-    std::array<std::string, 12> months;
-    for (int month = 1; month <= 12; ++month) {
-        months[month - 1] = system.monthName(month, QLocale::ShortFormat).toStdString();
-    }
-    return LocaleSettingsOf(system.decimalPoint().toStdString(),
-                            system.timeFormat(QLocale::ShortFormat).toStdString(), months);
 }
 
 }  // namespace
