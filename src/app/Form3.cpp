@@ -11,12 +11,10 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QSocketNotifier>
@@ -28,6 +26,7 @@
 
 #include "app/Distributor.h"
 #include "app/ErrorBox.h"
+#include "app/SystemLocale.h"
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
@@ -55,33 +54,6 @@ namespace {
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());
-}
-
-// The parts of the system locale that the grid and chart texts follow.
-LocaleSettings systemLocaleSettings() {
-    const QLocale system = QLocale::system();
-    LocaleSettings settings;
-    settings.decimalSeparator = system.decimalPoint().toStdString();
-    const QString timeFormat = system.timeFormat(QLocale::ShortFormat);
-    const qsizetype hour = timeFormat.indexOf(QRegularExpression("[hH]"));
-    if (hour >= 0) {
-        qsizetype at = hour;
-        while (at < timeFormat.size() && (timeFormat[at] == 'h' || timeFormat[at] == 'H')) {
-            ++at;
-        }
-        qsizetype end = at;
-        while (end < timeFormat.size() && timeFormat[end] != 'm') {
-            ++end;
-        }
-        if (end > at && end < timeFormat.size()) {
-            settings.timeSeparator = timeFormat.mid(at, end - at).toStdString();
-        }
-    }
-    for (int month = 1; month <= 12; ++month) {
-        settings.shortMonthNames[month - 1] =
-            system.monthName(month, QLocale::ShortFormat).toStdString();
-    }
-    return settings;
 }
 
 }  // namespace
@@ -446,7 +418,7 @@ void TForm3::keepRecord(const DownloadEnd& end) {
     shownRecord_ = record;
     shownRecordName_.clear();
     setTitleFor({}, true);
-    showRecordStatus("Keeping the record...");
+    showStatusMessage("Keeping the record...");
     // Writing syncs the file and its folder: done off the main thread, the result comes back as
     // a queued call. The destructor waits for writes under way.
     keeping_.erase(std::remove_if(keeping_.begin(), keeping_.end(),
@@ -468,7 +440,7 @@ void TForm3::keepRecord(const DownloadEnd& end) {
         QMetaObject::invokeMethod(
             this,
             [this, message, name] {
-                showRecordStatus(message);
+                showStatusMessage(message);
                 if (!name.isEmpty()) {
                     shownRecordName_ = name;
                     setTitleFor(name, true);
@@ -507,7 +479,7 @@ bool TForm3::openRecord(const QString& path) {
     shownRecord_ = record;
     shownRecordName_ = QFileInfo(path).fileName();
     setTitleFor(shownRecordName_, loaded.intact);
-    showRecordStatus(loaded.intact
+    showStatusMessage(loaded.intact
                          ? "Showing " + shownRecordName_
                          : "Changed after download: " + shownRecordName_ +
                                " does not match its digest; shown read-only, do not trust it");
@@ -529,7 +501,7 @@ void TForm3::openRecordDialog() {
 
 void TForm3::exportCsv() {
     if (!shownRecord_) {
-        showRecordStatus("Nothing to export yet: download a card or open a record first");
+        showStatusMessage("Nothing to export yet: download a card or open a record first");
         return;
     }
     QString name = shownRecordName_.isEmpty()
@@ -541,7 +513,7 @@ void TForm3::exportCsv() {
         return;
     }
     WriteFileAtomically(path.toStdString(), RecordCsv(*shownRecord_));  // errors: the error box
-    showRecordStatus("Exported the readings to " + path);
+    showStatusMessage("Exported the readings to " + path);
 }
 
 void TForm3::dragEnterEvent(QDragEnterEvent* event) {
@@ -561,8 +533,8 @@ void TForm3::dropEvent(QDropEvent* event) {
     runHandler(this, [this, path] { openRecord(path); });
 }
 
-void TForm3::showRecordStatus(const QString& text) {
-    RecordStatus->setText(" " + text + " ");
+void TForm3::showStatusMessage(const QString& text) {
+    StatusMessage->setText(" " + text + " ");
 }
 
 void TForm3::setTitleFor(const QString& recordName, bool intact) {

@@ -149,7 +149,7 @@ class TForm3 : public QMainWindow {
     LocaleSettings locale;
 
     // Records. Every download that ends is kept as a record file in the records folder, off the
-    // main thread; RecordStatus then says where ("Kept as ...") or why not. A record opened from
+    // main thread; StatusMessage then says where ("Kept as ...") or why not. A record opened from
     // a file (halvik RECORD, a file dropped on the window, Ctrl+O) is shown as its download was;
     // a record changed after its download is shown with a warning in the title and status bar.
     // openRecord returns false, with the reason in the error box, for a file that is not a
@@ -157,7 +157,10 @@ class TForm3 : public QMainWindow {
     bool openRecord(const QString& path);
     void openRecordDialog();         // Ctrl+O
     void exportCsv();                // Ctrl+E: the shown download's readings as CSV
-    QLabel* RecordStatus = nullptr;  // status bar: what became of the record
+    // The status bar's message: what became of the record, where a report went when no viewer
+    // opened it. Empty at start.
+    QLabel* StatusMessage = nullptr;
+    void showStatusMessage(const QString& text);
     // The file dialogs' seams: the file to open, the file to write a CSV to (empty: cancelled).
     std::function<QString(const QString& folder)> chooseRecordFile;
     std::function<QString(const QString& proposed)> chooseCsvFile;
@@ -192,7 +195,6 @@ class TForm3 : public QMainWindow {
     void showHeader(const HeaderResult& header);
     void showReadings(const ParseResult& result);
     void keepRecord(const DownloadEnd& end);
-    void showRecordStatus(const QString& text);
     void setTitleFor(const QString& recordName, bool intact);
     class FlowSink;
     void deferError(const QString& text);

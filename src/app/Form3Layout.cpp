@@ -208,12 +208,12 @@ void TForm3::createControls() {
     StatusBar1Panels[1] = makePanel("StatusBar1Panel1", 200, QFrame::Sunken, Qt::AlignLeft);
     StatusBar1Panels[2] = makePanel("StatusBar1Panel2", 0, QFrame::Raised, Qt::AlignRight);
     StatusBar1Panels[2]->setMinimumWidth(50);
-    // What became of the record of the last download: as wide as its text, empty at start.
-    RecordStatus = new QLabel(this);
-    RecordStatus->setObjectName("RecordStatus");
+    // Messages (what became of the record, where a report went): as wide as their text.
+    StatusMessage = new QLabel(this);
+    StatusMessage->setObjectName("StatusMessage");
     bar->addWidget(StatusBar1Panels[0]);
     bar->addWidget(StatusBar1Panels[1]);
-    bar->addWidget(RecordStatus);
+    bar->addWidget(StatusMessage);
     bar->addWidget(StatusBar1Panels[2], 1);
     setStatusBar(bar);
 

@@ -1,9 +1,9 @@
 // Data Report (BitBtn9) and Chart Print (BitBtn6): the two report pages filled from the window,
 // written as PDF files in the current directory and opened in the desktop's viewer.
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
 #include <stdexcept>
 
@@ -52,10 +52,36 @@ void writeReport(TRpReport& report, TRpPage& page) {
     }
 }
 
-// The desktop's "Open" on a file of the current directory. Whether a viewer came up is not
-// examined: the file has been written either way.
-void openInViewer(const char* fileName) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(fileName)));
+// The desktop's "Open" (xdg-open) on a report just written to the current directory. The file
+// is fine whatever happens here, so a launcher that is missing or finds no program for PDF
+// files is no error: the status bar says where the report was written instead. xdg-open is run
+// directly because its exit status is the only word on whether a program took the file.
+void openInViewer(TForm3& window, const char* fileName) {
+    const QString file = QDir::current().absoluteFilePath(QString::fromUtf8(fileName));
+    const auto noViewer = [&window, file] {
+        window.showStatusMessage(
+            QStringLiteral("No program opened the report. It was written to %1").arg(file));
+    };
+    auto* viewer = new QProcess(&window);
+    viewer->setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(viewer, &QProcess::errorOccurred, &window,
+                     [viewer, noViewer](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             noViewer();
+                             viewer->deleteLater();
+                         }
+                     });
+    QObject::connect(viewer, &QProcess::finished, &window,
+                     [viewer, noViewer](int exitCode, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || exitCode != 0) {
+                             noViewer();
+                         }
+                         viewer->deleteLater();
+                     });
+    // As a file URL, the form the desktop's "Open" passes on.
+    viewer->start(QStringLiteral("xdg-open"),
+                  {QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded())});
 }
 
 }  // namespace
@@ -123,7 +149,7 @@ void TForm3::BitBtn9Click() {
     page.PlaceUnitCaptions();
 
     writeReport(*x.RpReport1, page);
-    openInViewer(kDataReportFileName);
+    openInViewer(*this, kDataReportFileName);
 }
 
 void TForm3::BitBtn6Click() {
@@ -139,7 +165,7 @@ void TForm3::BitBtn6Click() {
     page.RpLabel21->SetCaption(text(Label6->text()));
 
     writeReport(*x.RpReport2, page);
-    openInViewer(kChartReportFileName);
+    openInViewer(*this, kChartReportFileName);
 }
 
 }  // namespace halvik

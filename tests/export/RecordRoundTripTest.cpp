@@ -40,10 +40,10 @@ Shown shownBy(TForm3& w, const QString& reportFolder) {
 }
 
 QString keptRecordPath(TForm3& w) {
-    if (!waitFor([&] { return w.RecordStatus->text().contains("ept as "); }, 10000)) {
+    if (!waitFor([&] { return w.StatusMessage->text().contains("ept as "); }, 10000)) {
         return {};
     }
-    const QString name = w.RecordStatus->text().trimmed().section(" as ", 1);
+    const QString name = w.StatusMessage->text().trimmed().section(" as ", 1);
     return QString::fromStdString((RecordFolderPath() / name.toStdString()).string());
 }
 
@@ -78,7 +78,7 @@ TEST_P(RecordRoundTrip, TheRecordShowsWhatTheDownloadShowed) {
     window->BitBtn1->click();
     ASSERT_TRUE(waitFor([&] { return !window->isStaging(); }, 10000));
     const QString recordPath = keptRecordPath(*window);
-    ASSERT_FALSE(recordPath.isEmpty()) << window->RecordStatus->text().toStdString();
+    ASSERT_FALSE(recordPath.isEmpty()) << window->StatusMessage->text().toStdString();
     ASSERT_TRUE(QFile::exists(recordPath)) << recordPath.toStdString();
     EXPECT_TRUE(window->windowTitle().endsWith(QFileInfo(recordPath).fileName()));
     const Shown original = shownBy(*window, folder.path());
@@ -156,8 +156,8 @@ TEST_F(ExportWindow, TheSameDownloadTwiceIsKeptOnceAndACsvCanBeExported) {
     window.reset();
     card.reset();
     download(cardWith({4.0, 5.0}));
-    ASSERT_TRUE(waitFor([&] { return window->RecordStatus->text().contains("Already kept as"); }));
-    EXPECT_TRUE(window->RecordStatus->text().contains(QFileInfo(first).fileName()));
+    ASSERT_TRUE(waitFor([&] { return window->StatusMessage->text().contains("Already kept as"); }));
+    EXPECT_TRUE(window->StatusMessage->text().contains(QFileInfo(first).fileName()));
 
     const QString csvPath = path("out.csv");
     window->chooseCsvFile = [&](const QString& proposed) {
@@ -171,7 +171,7 @@ TEST_F(ExportWindow, TheSameDownloadTwiceIsKeptOnceAndACsvCanBeExported) {
               "point,time_utc,celsius,fahrenheit\n"
               "1,2014-01-07T09:00:00Z,4.0,39.2\n"
               "2,2014-01-07T09:06:00Z,5.0,41.0\n");
-    EXPECT_TRUE(window->RecordStatus->text().contains("Exported"));
+    EXPECT_TRUE(window->StatusMessage->text().contains("Exported"));
 }
 
 TEST_F(ExportWindow, AChangedRecordOpensWithAWarningAndABadFileChangesNothing) {
@@ -214,7 +214,7 @@ TEST_F(ExportWindow, AChangedRecordOpensWithAWarningAndABadFileChangesNothing) {
     ASSERT_TRUE(window->openRecord(changed));
     EXPECT_TRUE(window->windowTitle().endsWith("changed.halvik (changed after download)"))
         << window->windowTitle().toStdString();
-    EXPECT_TRUE(window->RecordStatus->text().contains("Changed after download"));
+    EXPECT_TRUE(window->StatusMessage->text().contains("Changed after download"));
     EXPECT_TRUE(recorder.messages.empty());
 }
 
@@ -226,10 +226,10 @@ TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInTheStatusBarAndTheDownloadIs
     const QByteArray before = qgetenv("HALVIK_RECORDS_DIR");
     qputenv("HALVIK_RECORDS_DIR", blocked.toUtf8());
     download(cardWith({4.0, 5.0}));
-    const bool said = waitFor([&] { return window->RecordStatus->text().contains("Not kept"); });
+    const bool said = waitFor([&] { return window->StatusMessage->text().contains("Not kept"); });
     qputenv("HALVIK_RECORDS_DIR", before);
-    ASSERT_TRUE(said) << window->RecordStatus->text().toStdString();
-    EXPECT_TRUE(window->RecordStatus->text().contains("not-a-folder"));
+    ASSERT_TRUE(said) << window->StatusMessage->text().toStdString();
+    EXPECT_TRUE(window->StatusMessage->text().contains("not-a-folder"));
     EXPECT_EQ(window->Label10->text(), "Downloaded");
     EXPECT_EQ(window->StringGrid1->cells().cell(3, 2), "            5.0");
 }

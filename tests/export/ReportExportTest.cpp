@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QStatusBar>
 #include <QUrl>
 #include <csignal>
 
@@ -220,6 +221,39 @@ TEST_F(ExportWindow, ChartPrintKeepsTheZoomAndLeavesTheLogoOnTheClipboard) {
     EXPECT_EQ(
         runWhileServing("pdftoppm", {"-png", "-r", "100", "-singlefile", file, artifact}).exitCode,
         0);
+}
+
+// When no program opens the written file, the status bar says where it is; the file is fine, so
+// no error box.
+TEST_F(ExportWindow, NoViewerSaysInTheStatusBarWhereTheReportWasWritten) {
+    ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+    TForm3& w = *window;
+    w.BitBtn6->click();
+    ASSERT_TRUE(waitForViewerCalls(1));
+    QTest::qWait(300);
+    EXPECT_FALSE(w.StatusMessage->text().contains("No program opened"))
+        << "a viewer that opened says nothing";
+
+    qputenv("HALVIK_TEST_VIEWER_FAILS", "1");
+    struct Restore {
+        ~Restore() { qunsetenv("HALVIK_TEST_VIEWER_FAILS"); }
+    } restore;
+    struct Press {
+        QPushButton* button;
+        const char* file;
+    };
+    int calls = 1;
+    for (const Press& press : {Press{w.BitBtn9, "Brisko.pdf"}, Press{w.BitBtn6, "Brisko_C.pdf"}}) {
+        SCOPED_TRACE(press.file);
+        w.showStatusMessage({});
+        press.button->click();
+        ASSERT_TRUE(waitForViewerCalls(++calls));
+        EXPECT_TRUE(waitFor([&] { return !w.StatusMessage->text().trimmed().isEmpty(); }, 10000));
+        EXPECT_EQ(w.StatusMessage->text().trimmed(),
+                  "No program opened the report. It was written to " + path(press.file));
+        EXPECT_TRUE(recorder.messages.empty());
+        EXPECT_EQ(qpdfCheck(path(press.file)).exitCode, 0);
+    }
 }
 
 // The date and time labels of the data report, copied from the grid with their blanks.

@@ -258,8 +258,8 @@ SimLoggerCard::~SimLoggerCard() {
 
 uint32_t SimLoggerCard::Plug() {
     SimHidPlatform::DeviceSpec deviceSpec;
-    deviceSpec.VendorID = 0x3543;
-    deviceSpec.ProductID = 0x3543;
+    deviceSpec.VendorID = kCardVendorId;
+    deviceSpec.ProductID = kCardProductId;
     deviceSpec.InputReportByteLength = 65;
     deviceSpec.OutputReportByteLength = 65;
     deviceSpec.Product = "Temperature Logger";
