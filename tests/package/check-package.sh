@@ -153,8 +153,18 @@ fi
 
 # ---- The unpacked programs run ----
 if [ -x "$root/usr/bin/halvik-cli" ]; then
-    out=$("$root/usr/bin/halvik-cli" --version 2>&1) || fail "halvik-cli --version failed: $out"
+    cli=$root/usr/bin/halvik-cli
+    out=$("$cli" --version 2>&1) || fail "halvik-cli --version failed: $out"
     [[ "$out" == *"$version"* ]] || fail "halvik-cli --version says '$out', not $version"
+    # The man page and the program's help describe the same subcommands and options.
+    page=$source/packaging/man/halvik-cli.1.scd
+    for command in list download show export report verify; do
+        help=$("$cli" "$command" --help 2>&1) || fail "halvik-cli $command --help failed: $help"
+        for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+            [ "$option" = --help ] || grep -qF -- "*$option*" "$page" ||
+                fail "halvik-cli $command has $option, which its man page does not describe"
+        done
+    done
 fi
 
 # A card of 240 readings: header (PID, 08:00:00 on 12 Jan 2026, count 0x00F0), then 4.0 °C each.
