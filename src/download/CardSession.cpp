@@ -28,8 +28,9 @@ std::string CommandWriteFailure(THidDevice& card, std::uint32_t length) {
     return "the system refused the write";
 }
 
-CardSession::CardSession(IHidPlatform& platform, const LocaleSettings& locale)
-    : flow_(state_, grid_, locale, *this) {
+CardSession::CardSession(IHidPlatform& platform, const LocaleSettings& locale,
+                         DownloadFlow::Clock clock)
+    : flow_(state_, grid_, locale, *this, std::move(clock)) {
     controller_ = std::make_unique<THidDeviceController>(platform, mainThread_);
     controller_->SetOnDeviceChange([this](THidDeviceController*) { DeviceChanged(); });
     mainThread_.RunPending();  // the controller's first rebuild
@@ -134,15 +135,20 @@ bool CardSession::WaitForHeader(std::chrono::milliseconds timeout) {
     return headerSeen_;
 }
 
-bool CardSession::DownloadAll(TemperatureUnit unit) {
+bool CardSession::StartDownload(TemperatureUnit unit) {
     ended_ = false;
     if (!flow_.Download(unit))
         return false;
-    reading_ = true;
+    reading_ = flow_.TicksWanted();
     nextTick_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(DownloadFlow::kTickMs);
+    return true;
+}
+
+bool CardSession::DownloadAll(TemperatureUnit unit) {
+    if (!StartDownload(unit))
+        return false;
     while (flow_.TicksWanted())
         PumpOnce(1);
-    reading_ = false;
     return ended_;
 }
 
@@ -183,6 +189,7 @@ void CardSession::ShowProblem(const std::string& message) {
 void CardSession::DownloadEnded(const DownloadEnd& end) {
     lastEnd_ = end;
     ended_ = true;
+    reading_ = false;  // what the card sends now is an answer to the next command
 }
 
 }  // namespace halvik

@@ -36,7 +36,9 @@ class CardSession : private DownloadFlow::Sink {
         std::function<void(const std::string&)> problem;
     };
 
-    CardSession(IHidPlatform& platform, const LocaleSettings& locale);
+    // `clock` is the flow's clock (its stall watch and outer bound); tests may give their own.
+    CardSession(IHidPlatform& platform, const LocaleSettings& locale,
+                DownloadFlow::Clock clock = {});
     ~CardSession() override;
     CardSession(const CardSession&) = delete;
     CardSession& operator=(const CardSession&) = delete;
@@ -57,6 +59,9 @@ class CardSession : private DownloadFlow::Sink {
     // DOWNLOAD, then pumps until the download ended. False when no download ran (an empty card,
     // or a command the card did not take: hooks.problem heard why). Throws as DownloadFlow does.
     bool DownloadAll(TemperatureUnit unit);
+    // DOWNLOAD alone: true when the card was asked for its readings; Pump() then runs the
+    // download on (it ends by itself: complete, stalled, card gone).
+    bool StartDownload(TemperatureUnit unit);
     // Runs handed-over calls, device notifications and the flow's ticks for `duration`.
     void Pump(std::chrono::milliseconds duration);
 

@@ -328,6 +328,7 @@ TEST_F(WindowTest, ACardThatStopsSendingShowsWhatArrivedAndCanBeDownloadedAgain)
     waitForHeader("   100");
     download();
     EXPECT_EQ(window->Label10->text(), "Incomplete: 32 of 100");
+    ASSERT_TRUE(waitFor([&] { return !recorder.errors().empty(); }));  // shown after the handler
     ASSERT_EQ(recorder.errors().size(), 1u);
     EXPECT_TRUE(recorder.errors()[0].startsWith("The card stopped sending: 32 of 100"))
         << recorder.errors()[0].toStdString();

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "ExportTestSupport.h"
+#include "records/RecordStore.h"
 #include "report/ReportPages.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
@@ -65,9 +66,11 @@ TEST_F(ExportWindow, FreezerReportShowsEveryReadingAndKeepsUnitsClearOfValues) {
     ASSERT_EQ(w.Label13->text(), "   -25.0");
     ASSERT_EQ(w.Label12->text(), "   -18.0");
 
-    // The parse run again (as by a second download of the same card) leaves one download's
-    // readings across the whole width.
-    runHandler(&w, [&] { w.BitBtn8Click(); });
+    // The readings shown again (here: the download's record opened, as a second download of the
+    // same card would) leave one download's readings across the whole width.
+    ASSERT_TRUE(waitFor([&] { return w.StatusMessage->text().contains("ept as "); }));
+    const std::string kept = w.StatusMessage->text().trimmed().section(" as ", 1).toStdString();
+    ASSERT_TRUE(w.openRecord(QString::fromStdString((RecordFolderPath() / kept).string())));
     ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
     EXPECT_EQ(w.Chart1->series2()->count(), 60);
     EXPECT_EQ(w.Chart1->readingSeries()->count(), 60);
