@@ -11,7 +11,7 @@ namespace halvik {
 // and show once the row count grows to include them. A cell never written, or outside the
 // four columns, reads as an empty text. Texts are UTF-8.
 class CellStore {
-public:
+  public:
     static constexpr int kColumns = 4;
 
     int rowCount() const { return rowCount_; }
@@ -23,7 +23,7 @@ public:
     // Rows that hold storage (written at least once), which may exceed rowCount().
     int storedRows() const { return static_cast<int>(rows_.size()); }
 
-private:
+  private:
     int rowCount_ = 1;
     std::vector<std::array<std::string, kColumns>> rows_;
 };

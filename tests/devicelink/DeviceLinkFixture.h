@@ -49,7 +49,7 @@ class DeviceLinkTest : public ::testing::Test {
     }
 
     static SimHidPlatform::DeviceSpec DeviceOf(uint16_t vid, uint16_t pid, uint16_t in = 65,
-                                           uint16_t out = 65, bool numbered = false) {
+                                               uint16_t out = 65, bool numbered = false) {
         SimHidPlatform::DeviceSpec deviceSpec;
         deviceSpec.VendorID = vid;
         deviceSpec.ProductID = pid;
