@@ -1,14 +1,17 @@
 // The header handler, the download handler, DOWNLOAD's log clock and the reading parse with its
-// statistics on an arbitrary sequence of reports and button presses.
+// statistics on an arbitrary sequence of reports and button presses, and the statistics on
+// arbitrary values.
 //
-// Input: records of [kind][length][length bytes]. (kind & 0x7F) % 5: 0 header report, 1 reading
-// report, 2 DOWNLOAD (starts the log clock), 3 parse in °C, 4 parse in °F; kind bit 7 switches the
-// locale to a comma-decimal one with a non-ASCII month name. A header's count keeps its high byte
+// Input: records of [kind][length][length bytes]. (kind & 0x0F) % 7: 0 header report, 1 reading
+// report, 2 DOWNLOAD (starts the log clock), 3 parse in °C, 4 parse in °F, 5 and 6 the statistics
+// in °C and °F of the record's bytes read as doubles; kind bit 7 switches the locale to a
+// comma-decimal one with a non-ASCII month name. A header's count keeps its high byte
 // only with kind bit 6: a header of thousands of rows takes a quarter of a second under the
 // sanitizers, and most inputs need no more than 511 rows to reach every branch.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,33 @@ void CheckParse(const DownloadState& state, const CellStore& grid, const ParseRe
         FUZZ_CHECK(result.statistics.elapsed == ElapsedText(count));
 }
 
+// Any values, not only those a parse reads back from the grid: infinities, NaN, below absolute
+// zero, beyond any number the grid can show.
+void CheckStatistics(const std::uint8_t* bytes, std::size_t length, TemperatureUnit unit,
+                     const LocaleSettings& locale) {
+    std::vector<long double> values;
+    for (std::size_t i = 0; i + sizeof(double) <= length; i += sizeof(double)) {
+        double value;
+        std::memcpy(&value, bytes + i, sizeof value);
+        values.push_back(value);
+    }
+    StatisticsInput input;
+    input.values = values;
+    input.unit = unit;
+    input.firstDate = "  07 JAN  14";
+    input.firstTime = "    09:00";
+    input.lastDate = "  07 JAN  14";
+    input.lastTime = "    09:06";
+    try {
+        const StatisticsCaptions captions = ComputeStatistics(input, locale);
+        FUZZ_CHECK(!values.empty());
+        FUZZ_CHECK(!captions.maximum.empty() && !captions.minimum.empty() && !captions.mkt.empty());
+        FUZZ_CHECK(captions.elapsed == ElapsedText(static_cast<int>(values.size())));
+    } catch (const LoggerError&) {
+        FUZZ_CHECK(values.empty());
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -75,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += 2 + length;
         const LocaleSettings& locale = (kind & 0x80) != 0 ? kComma : kPoint;
 
-        switch ((kind & 0x7F) % 5) {
+        switch ((kind & 0x0F) % 7) {
             case 0: {
                 std::vector<std::uint8_t> report(bytes, bytes + length);
                 if ((kind & 0x40) == 0 && report.size() > 19)
@@ -104,9 +134,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     FUZZ_CHECK(state.RecordCountText.empty());
                 }
                 break;
+            case 5:
+            case 6:
+                CheckStatistics(
+                    bytes, length,
+                    (kind & 0x0F) % 7 == 5 ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit,
+                    locale);
+                break;
             default: {
                 const TemperatureUnit unit =
-                    (kind & 0x7F) % 5 == 3 ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
+                    (kind & 0x0F) % 7 == 3 ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
                 const int rowCountBefore = grid.rowCount();
                 bool threw = false;
                 try {

@@ -3,6 +3,7 @@
 (the report-descriptor seeds are the test fixtures of real devices). Run from anywhere:
 fuzz/make_seeds.py. The files are committed; run it again only to change them."""
 import math
+import struct
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -60,8 +61,9 @@ write("card_image", "impossible-clock-extremes",
 write("card_image", "cold-store-1440",
       header(1440, hour=8, day=12, year=26) + b"".join(encode(t) for t in cold_store(1440)))
 
-# -- download: records [kind][length][bytes]; kind 0 header, 1 readings, 2 DOWNLOAD,
-#    3 parse in C, 4 parse in F; bit 7 a comma-decimal locale
+# -- download: records [kind][length][bytes]; (kind & 15) % 7: 0 header, 1 readings, 2 DOWNLOAD,
+#    3 parse in C, 4 parse in F, 5 and 6 statistics of doubles in C and F; bit 6 keeps a header's
+#    count above 511, bit 7 a comma-decimal locale
 def record(kind, data=b""):
     return bytes([kind, len(data)]) + data
 
@@ -79,6 +81,9 @@ write("download", "empty-card", download(header(0), b""))
 write("download", "second-header-replaces",
       record(0, header(40, month=12, day=31, hour=23, minute=54)) + download(header(3), three))
 write("download", "count-above-capacity", bytes([0x40]) + download(header(0xFFFF), three * 30)[1:])
+write("download", "statistics-of-odd-values",
+      record(5, struct.pack("<6d", 24.31, -299.9, 1e300, float("inf"), float("nan"), -1000.0)) +
+      record(0x86, struct.pack("<3d", 68.0, 77.0, 86.0)) + record(5))
 write("download", "year-end-40", download(header(40, hour=23, minute=54, day=31, month=12, year=15),
                                           b"".join(encode(t) for t in cold_store(40))))
 
