@@ -325,7 +325,9 @@ TEST_F(ReaderTest, DeviceDestroyedFromInsideItsOwnHandler) {
     platform.FeedInput(id, Pattern(64, 0));
     platform.FeedInput(id, Pattern(64, 1));
     PumpUntil([&] { return calls == 1; });
-    // The device's reader ended with it: whatever was handed over is all there is.
+    // The reader, blocked in that hand-over, was let go rather than waited for: it stops once the
+    // hand-over returns, before it reads again, and needs nothing of the queue or the fixture
+    // from then on. Whatever was handed over is all there is.
     queue.RunPending();
     EXPECT_EQ(calls, 1);
     ASSERT_EQ(controller->ListCount(), 1);
