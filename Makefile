@@ -1,6 +1,11 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 # `make test SANITIZE=1` (address + undefined) and `make test SANITIZE=thread` run the same
-# tests under a sanitizer in a build folder of their own. `make package` builds the .deb.
+# tests under a sanitizer in a build folder of their own; `make test-threads` runs only the
+# Qt-free threaded tests under ThreadSanitizer, building only what they need. `make package`
+# builds the .deb.
+# `make fuzz` builds the libFuzzer targets with clang (build-fuzz) and runs each for
+# FUZZ_SECONDS; `make fuzz-long` for FUZZ_MINUTES each; `make fuzz-qpdf` sends every PDF the
+# text target writes through `qpdf --check` as well.
 
 SANITIZE ?=
 ifeq ($(SANITIZE),1)
@@ -15,7 +20,15 @@ endif
 
 JOBS ?= $(shell nproc)
 
-.PHONY: run test demo package bench build deps configure format clean
+# The ThreadSanitizer pass: the Qt-free tests that run threads (Debian's Qt is not built with
+# ThreadSanitizer, so the window tests stay out). Test binaries to build, and the ctest names.
+TSAN_TARGETS ?= test_devicelink test_devicelink_linux test_download
+TSAN_TESTS ?= ^(devicelink|download)
+FUZZ_SECONDS ?= 60
+FUZZ_MINUTES ?= 10
+
+.PHONY: run test test-threads demo package bench build deps configure format format-check clean \
+	fuzz fuzz-long fuzz-qpdf
 
 deps:
 	@scripts/install-deps
@@ -28,6 +41,23 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-threads: deps
+	cmake -S . -B build-tsan -G Ninja -DHALVIK_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
+	ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
+fuzz: deps
+	fuzz/run build
+	@for t in $$(fuzz/run list); do fuzz/run check $$t $(FUZZ_SECONDS) || exit 1; done
+
+fuzz-long: deps
+	fuzz/run build
+	@for t in $$(fuzz/run list); do nice -n 10 fuzz/run long $$t $(FUZZ_MINUTES) || exit 1; done
+
+fuzz-qpdf: deps
+	fuzz/run build
+	HALVIK_FUZZ_QPDF=1 fuzz/run check pdf_text $(FUZZ_SECONDS)
 
 run: build
 	@if [ -x $(BUILD)/bin/halvik ]; then $(BUILD)/bin/halvik; \
@@ -50,7 +80,10 @@ bench:
 	@for b in build-bench/bin/bench_*; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
 format:
-	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs -r clang-format -i
+	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' | xargs -r clang-format -i
+
+format-check:
+	scripts/check-format
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-fuzz

@@ -33,6 +33,8 @@ struct ExportComponents {
     explicit ExportComponents(QWidget* window);
     ~ExportComponents();
     ExportComponents(const ExportComponents&) = delete;
+    // Viewers started for written reports so far (each press that wrote a report starts one).
+    int viewerStarts = 0;
     ExportComponents& operator=(const ExportComponents&) = delete;
 
     // The report pages (RpPage1: data report, RpPage2: chart report) and the reports that

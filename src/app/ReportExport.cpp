@@ -57,6 +57,7 @@ void writeReport(TRpReport& report, TRpPage& page) {
 // files is no error: the status bar says where the report was written instead. xdg-open is run
 // directly because its exit status is the only word on whether a program took the file.
 void openInViewer(TForm3& window, const char* fileName) {
+    ++window.exports().viewerStarts;
     const QString file = QDir::current().absoluteFilePath(QString::fromUtf8(fileName));
     const auto noViewer = [&window, file] {
         window.showStatusMessage(

@@ -1,13 +1,17 @@
 #include "devicelink/MainThread.h"
 
 #include <chrono>
+#include <future>
 
 namespace halvik {
 
 struct MainThreadQueue::Item {
     std::function<void()> call;
-    bool waited = false;  // a thread blocks in PostAndWait until `done`
-    bool done = false;
+    // A thread blocks in PostAndWait until `finished` is set. The item and its promise live on
+    // that thread's stack, so once the call has run the thread needs nothing of the queue: a
+    // reader let go from inside its own hand-over may still be waking up when the queue is gone.
+    bool waited = false;
+    std::promise<void> finished;
 };
 
 MainThreadQueue::MainThreadQueue() : mainThread_(std::this_thread::get_id()) {}
@@ -41,8 +45,10 @@ void MainThreadQueue::Enqueue(Item* item) {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back(item);
         wakeup = wakeup_;
+        // Under the lock: once the main thread can take the item (and the call may end the
+        // queue's owner), this thread touches the queue no more.
+        arrived_.notify_all();
     }
-    arrived_.notify_all();
     if (wakeup)
         wakeup();
 }
@@ -55,9 +61,9 @@ void MainThreadQueue::PostAndWait(std::function<void()> call) {
     Item item;
     item.call = std::move(call);
     item.waited = true;
+    std::future<void> finished = item.finished.get_future();
     Enqueue(&item);
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [&] { return item.done; });
+    finished.wait();
 }
 
 void MainThreadQueue::Post(std::function<void()> call) {
@@ -80,13 +86,10 @@ bool MainThreadQueue::RunOne(Item* item) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         handler = exceptionHandler_;
-        if (waited) {
-            // The waiting thread owns the item from here on: it may be gone at once.
-            item->done = true;
-        }
     }
     if (waited) {
-        finished_.notify_all();
+        // The waiting thread owns the item from here on: it may be gone at once.
+        item->finished.set_value();
     } else {
         delete item;
     }

@@ -77,8 +77,7 @@ class MainThreadQueue : public IMainThread {
 
     std::thread::id mainThread_;
     mutable std::mutex mutex_;
-    std::condition_variable arrived_;   // main thread waits for calls or a wake
-    std::condition_variable finished_;  // posting threads wait for their call to finish
+    std::condition_variable arrived_;  // main thread waits for calls or a wake
     std::deque<Item*> queue_;
     unsigned long wakeGeneration_ = 0;
     std::function<void()> wakeup_;

@@ -85,6 +85,22 @@ TEST(MeanKineticTemperature, SameBitsAsThePlainFormula) {
               StatisticText(PlainMkt(celsius) * 1.8L + 32.0L, test::English()));
 }
 
+TEST(MeanKineticTemperature, ValuesBetweenTenthsAndAtTheCacheEdgesGetTheirOwnTerm) {
+    // Each tenth's term is worked out once. A value between tenths next to its tenth, or at
+    // and beyond the ends of the cached range, must still get its own term: no single reading
+    // here dominates the sum, so a term taken from the wrong slot shows in the result.
+    const std::vector<std::vector<long double>> cases = {
+        {24.3L, 24.31L, 24.34L, 24.3L, 24.26L},
+        {24.31L, 24.3L},  // the value between tenths first, then its tenth
+        {-12.5L, -12.54L, -12.46L, -12.5L},
+        {299.9L, 299.94L, 300.0L, 300.04L, 300.1L, 299.9L},
+        {-299.9L, -299.94L, -300.0L, -300.04L, -300.1L, -299.9L},
+    };
+    for (const auto& values : cases) {
+        EXPECT_EQ(MeanKineticTemperature(values), PlainMkt(values)) << values[1];
+    }
+}
+
 TEST(MeanKineticTemperature, ReadingsOutsideAnyTemperatureRange) {
     // Every term rounds to 1: the MKT is then the readings' harmonic mean, not infinite.
     const long double huge[] = {1e38L, 3e38L};

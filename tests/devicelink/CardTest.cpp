@@ -231,7 +231,7 @@ TEST_P(CardDownload, WholeCardOf14400ReadingsArrivesIntact) {
             card.Send(16);
         return stream.size() >= expected;
     });
-    PumpFor(20);
+    PumpUntilReaderWaits(card.DeviceID(), [&] { return card.Outbox() == 0; });
     ASSERT_EQ(stream.size(), expected);
     EXPECT_TRUE(std::equal(image.Stream().begin(), image.Stream().end(), stream.begin()));
     EXPECT_EQ(card.Commands(), (std::vector<uint8_t>{22, 11}));

@@ -270,6 +270,36 @@ TEST_F(ControllerTest, DestroyingTheHeldLoggerWhilePluggedListsAFreshCheckedInOb
     delete again;
 }
 
+TEST_F(ControllerTest, TheFreshObjectFollowsTheControllersOnDeviceDataOnlyWhereTheHeldOneDid) {
+    // Whether the held object's handler was its own or the controller's passes to the fresh
+    // object: only a handler that came from the controller is replaced by a later
+    // SetOnDeviceData.
+    for (const bool ownHandler : {true, false}) {
+        SCOPED_TRACE(ownHandler ? "the holder set its own OnData" : "the controller's OnData");
+        const uint32_t id = platform.Plug(Logger());
+        auto controller = MakeController();
+        int controllerCalls = 0, ownCalls = 0, laterCalls = 0;
+        controller->SetOnDeviceData(
+            [&](THidDevice*, uint8_t, const uint8_t*, uint16_t) { ++controllerCalls; });
+        THidDevice* held = nullptr;
+        ASSERT_TRUE(controller->CheckOutByIndex(held, 0));
+        if (ownHandler)
+            held->SetOnData([&](THidDevice*, uint8_t, const uint8_t*, uint16_t) { ++ownCalls; });
+        delete held;
+        ASSERT_EQ(controller->ListCount(), 1);
+        controller->SetOnDeviceData(
+            [&](THidDevice*, uint8_t, const uint8_t*, uint16_t) { ++laterCalls; });
+        THidDevice* fresh = controller->ListItem(0);
+        ASSERT_TRUE(static_cast<bool>(fresh->OnData()));
+        fresh->OnData()(fresh, 0, nullptr, 0);
+        EXPECT_EQ(ownCalls, ownHandler ? 1 : 0);
+        EXPECT_EQ(laterCalls, ownHandler ? 0 : 1);
+        EXPECT_EQ(controllerCalls, 0);
+        controller.reset();
+        platform.Unplug(id);
+    }
+}
+
 TEST_F(ControllerTest, HeldDeviceWhoseInterfaceCannotBeReopenedLeavesTheListOnDestruction) {
     const uint32_t id = platform.Plug(Logger());
     auto controller = MakeController();

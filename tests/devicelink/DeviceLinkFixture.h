@@ -30,11 +30,15 @@ class DeviceLinkTest : public ::testing::Test {
         }
         return true;
     }
-    // Runs the calls handed over within the next `ms` milliseconds.
-    void PumpFor(int ms) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < deadline)
-            queue.RunPendingFor(2);
+    // Runs handed-over calls until the reader of `deviceId` waits in a read with nothing left
+    // to take and nothing handed over: every report it took before has been delivered or dropped
+    // by then, so a check that nothing more arrived needs no fixed wait. `drained` (checked
+    // first) says the sender has nothing more to send.
+    bool PumpUntilReaderWaits(uint32_t deviceId, const std::function<bool()>& drained = nullptr) {
+        return PumpUntil([&] {
+            return (!drained || drained()) && platform.QueuedInput(deviceId) == 0 &&
+                   platform.ReadsInProgress(deviceId) > 0 && queue.PendingCount() == 0;
+        });
     }
 
     // A controller over the in-memory platform, with its first rebuild run.
@@ -49,7 +53,7 @@ class DeviceLinkTest : public ::testing::Test {
     }
 
     static SimHidPlatform::DeviceSpec DeviceOf(uint16_t vid, uint16_t pid, uint16_t in = 65,
-                                           uint16_t out = 65, bool numbered = false) {
+                                               uint16_t out = 65, bool numbered = false) {
         SimHidPlatform::DeviceSpec deviceSpec;
         deviceSpec.VendorID = vid;
         deviceSpec.ProductID = pid;

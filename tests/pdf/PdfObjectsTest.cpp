@@ -9,6 +9,8 @@
 #include <functional>
 #include <typeinfo>
 
+#include "../support/MissingPackage.h"
+
 namespace halvik {
 namespace {
 
@@ -84,15 +86,19 @@ TEST(PdfValues, FormatRealRoundsToTwoDecimals) {
 }
 
 // Switches the process to a comma-decimal locale, compiling one into the build folder with
-// localedef when the system has none; false when that cannot be done.
+// localedef when the system has none; false when that cannot be done. A compiled locale counts
+// only when complete (its LC_NUMERIC is there): a run that failed before (no `locales` package)
+// leaves a partial folder, which is removed and compiled again.
 bool UseCommaDecimalLocale() {
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"}) {
         if (std::setlocale(LC_ALL, name) != nullptr)
             return true;
     }
     const std::string dir = HALVIK_TEST_LOCALE_DIR;
-    if (std::system(("test -d '" + dir + "/de_DE.UTF-8' || (mkdir -p '" + dir +
-                     "' && localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8')")
+    const std::string locale = "'" + dir + "/de_DE.UTF-8'";
+    if (std::system(("test -f " + locale + "/LC_NUMERIC || { rm -rf " + locale + " && mkdir -p '" +
+                     dir + "' && localedef -i de_DE -f UTF-8 " + locale + " || { rm -rf " + locale +
+                     "; false; }; }")
                         .c_str()) != 0) {
         return false;
     }
@@ -103,7 +109,7 @@ bool UseCommaDecimalLocale() {
 TEST(PdfValues, NumbersIgnoreTheUserLocale) {
     const std::string saved = std::setlocale(LC_ALL, nullptr);
     if (!UseCommaDecimalLocale())
-        GTEST_SKIP() << "no comma-decimal locale can be made here";
+        HALVIK_SKIP_FOR_PACKAGE("locales", "no comma-decimal locale can be made here");
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 2.5);
     EXPECT_STREQ(probe, "2,5");  // the locale is really in force

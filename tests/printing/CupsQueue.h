@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "../support/MissingPackage.h"
+
 namespace halvik::testing {
 
 struct CupsCommand {
@@ -62,9 +64,11 @@ class PrivateCups {
             return "cupsd runs the cups-pdf backend only as root";
         }
         if (!QFileInfo::exists(cupsd)) {
+            missingPackage_ = "cups";
             return "cupsd is not installed";
         }
         if (!QFileInfo::exists(ppd()) || !QFileInfo::exists("/usr/lib/cups/backend/cups-pdf")) {
+            missingPackage_ = "printer-driver-cups-pdf";
             return "the cups-pdf printer driver is not installed";
         }
         if (!dir_.isValid()) {
@@ -117,6 +121,9 @@ class PrivateCups {
         return "cupsd did not answer within 15 s: " + log();
     }
 
+    // The Debian package whose absence made start() fail, or null.
+    const char* missingPackage() const { return missingPackage_; }
+
     static QString ppd() { return QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"); }
 
     QProcessEnvironment env() const {
@@ -162,6 +169,7 @@ class PrivateCups {
     }
 
   private:
+    const char* missingPackage_ = nullptr;
     static bool write(const QString& path, const QString& text) {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

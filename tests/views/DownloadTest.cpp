@@ -251,6 +251,37 @@ TEST(Parse, MissingBytesStopAtTheFirstIncompleteReading) {
     EXPECT_FALSE(d.result.hasStatistics);
 }
 
+TEST(Parse, AGroupOutsideAByteStopsAtThatReading) {
+    // The download handler only writes groups of 0..255; a download text that holds anything
+    // else stops the parse at that reading like a missing group, with the group named.
+    struct Case {
+        const char* secondReading;  // two groups
+        const char* message;
+    } cases[] = {
+        {"256  0", "'256' is not a valid byte value"},
+        {"131999", "'999' is not a valid byte value"},
+        {" -1 64", "' -1' is not a valid byte value"},
+        {"1x1 64", "'1x1' is not a valid integer value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.secondReading);
+        Download d;
+        d.Header(At(7, 1, 14, 9, 0, 3));
+        d.state.DownloadText = std::string("131 64") + c.secondReading + "131 66";
+        try {
+            d.Parse(TemperatureUnit::Celsius);
+            ADD_FAILURE() << "no error";
+        } catch (const LoggerError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_EQ(d.grid.cell(3, 1), "            24.0");
+        EXPECT_EQ(d.grid.cell(3, 2), "");
+        EXPECT_EQ(d.result.points.size(), 1u);
+        EXPECT_EQ(d.grid.rowCount(), 1);
+        EXPECT_FALSE(d.result.hasStatistics);
+    }
+}
+
 TEST(Parse, NoReadingsAndNoHeader) {
     Download d;
     d.Header(At(7, 1, 14, 9, 0, 0));
