@@ -63,12 +63,13 @@ class ProgressBar {
     ProgressBar() : shown_(::isatty(STDERR_FILENO) == 1) {}
     ~ProgressBar() { Done(); }
     void Show(const DownloadView& view) {
-        if (!shown_ || !view.busy)
+        // While the download runs, and its last state (100 %, or how far an incomplete one got).
+        if (!shown_ || (!view.busy && !drawn_))
             return;
         constexpr int kWidth = 40;
         const int filled = view.progress * kWidth / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, ' ').c_str(), view.progress);
+        std::fprintf(stderr, "\r[%s%s] %3d%% %-24.24s", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, ' ').c_str(), view.progress, view.status.c_str());
         std::fflush(stderr);
         drawn_ = true;
     }

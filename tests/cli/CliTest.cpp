@@ -247,6 +247,42 @@ TEST_F(Cli, DownloadKeepsTheRecordAndShowsIt) {
     EXPECT_EQ(ReadAll(csv), RecordCsv(kept.record));
 }
 
+TEST_F(Cli, NothingToKeep) {
+    const std::string empty = Card("empty.bin", {});
+    Outcome run = RunCli("download --sim " + empty);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "halvik-cli: /sim/hidraw1: the card holds no readings; nothing was kept\n");
+    EXPECT_FALSE(fs::exists(records_));
+
+    // A records folder that cannot be made: the download is not lost silently.
+    std::ofstream(dir_ / "file") << "x";
+    ::setenv("HALVIK_RECORDS_DIR", (dir_ / "file").c_str(), 1);
+    run = RunCli("download --sim " + DayCard());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(
+        Has(run.err, "The records folder " + (dir_ / "file").string() + " could not be created"))
+        << run.err;
+}
+
+// On a terminal the download draws a progress bar on standard error, up to its end.
+TEST_F(Cli, ProgressBarOnATerminal) {
+    if (std::system("command -v script >/dev/null") != 0)
+        GTEST_SKIP() << "script (util-linux) is not installed";
+    const std::string command = "script -qec '" + std::string(HALVIK_CLI) + " download --sim " +
+                                DayCard() + " --pace usb-fs' /dev/null";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_TRUE(Has(out, "\r[          ")) << out;
+    EXPECT_TRUE(Has(out, "\r[########################################] 100% Downloaded")) << out;
+    EXPECT_TRUE(Has(out, "record: ")) << out;
+}
+
 TEST_F(Cli, AStalledCardKeepsAnIncompleteRecord) {
     const std::string card = DayCard();  // 240 readings: 8 reports
     const Outcome run = RunCli("download --sim " + card + " --pace stall-after:3");
