@@ -6,14 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
-#include "devicelink/sim/LoggerCard.h"
-#include "logger/Header.h"
+#include "FullCard.h"
 
 namespace {
 
@@ -24,17 +22,8 @@ void BM_CliDownloadFullCard(benchmark::State& state) {
     if (::mkdtemp(pattern) == nullptr)
         throw std::runtime_error("no temporary folder");
     const fs::path dir = pattern;
-    std::vector<halvik::CardReading> readings;
-    for (int i = 0; i < halvik::kMaxReadings; ++i)
-        readings.push_back(
-            halvik::EncodeReading(std::round((4.0 + 3.0 * std::sin(i / 40.0)) * 16) / 16));
-    halvik::CardDateTime first;
-    first.year = 2026;
-    first.month = 1;
-    first.day = 12;
-    first.hour = 8;
     const fs::path image = dir / "full-card.bin";
-    halvik::LoggerCardImage::Make({1, 2, 3, 4, 5}, first, readings).Save(image);
+    halvik::bench::FullCard().Save(image);
     const fs::path records = dir / "records";
     ::setenv("HALVIK_RECORDS_DIR", records.c_str(), 1);
     const std::string command = std::string(HALVIK_CLI) + " download --sim " + image.string() +
