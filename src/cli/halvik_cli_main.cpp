@@ -51,8 +51,12 @@ int Show(const std::string& path, const std::string& unit,
     ShownRecord shown;
     shown.file = path;
     shown.intact = loaded.intact;
-    shown.summary =
-        SummariseRecord(loaded.record, unit.empty() ? loaded.record.unit : UnitOf(unit));
+    try {
+        shown.summary =
+            SummariseRecord(loaded.record, unit.empty() ? loaded.record.unit : UnitOf(unit));
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(path + ": " + e.what());
+    }
     if (limits)
         shown.limits = AnalyseLimits(shown.summary.values, limits->first, limits->second);
     if (json)
