@@ -265,6 +265,28 @@ TEST_F(Cli, NothingToKeep) {
         << run.err;
 }
 
+// A header whose clock is no real date: kept and shown, with the times unknown and a warning.
+TEST_F(Cli, ImpossibleHeaderClock) {
+    LoggerCardImage image = LoggerCardImage::Load(Card("c.bin", {4.0, 5.0}));
+    image.MutableHeader()[9] = 13;  // month
+    image.Save(dir_ / "c.bin");
+    Outcome run = RunCli("download --sim " + (dir_ / "c.bin").string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "/sim/hidraw1: The card's header gives an impossible time"))
+        << run.err;
+    EXPECT_TRUE(Has(run.out, "first reading  unknown\n")) << run.out;
+    const std::string record = RecordLine(run.out);
+    EXPECT_EQ(fs::path(record).filename(), "0102030405_notime_2.halvik");
+    run = RunCli("show --json --limits 4:4.5 " + record);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(run.out);
+    EXPECT_TRUE(j["first_reading"].is_null());
+    EXPECT_EQ(j["count"], 2);
+    ASSERT_EQ(j["excursions"].size(), 1u);
+    EXPECT_TRUE(j["excursions"][0]["start"].is_null());
+    EXPECT_EQ(j["excursions"][0]["minutes"], 6);
+}
+
 // On a terminal the download draws a progress bar on standard error, up to its end.
 TEST_F(Cli, ProgressBarOnATerminal) {
     if (std::system("command -v script >/dev/null") != 0)
