@@ -113,17 +113,19 @@ int main(int argc, char** argv) {
 
     CardSource source;
     auto addSim = [&source](CLI::App& command) {
-        command
-            .add_option("--sim", source.simImages,
-                        "Use a simulated card holding this card image file instead of the "
-                        "machine's cards (the header report's 64 bytes, then two bytes per "
-                        "reading); give it twice for two cards")
-            ->type_name("CARD_IMAGE");
+        CLI::Option* sim =
+            command
+                .add_option("--sim", source.simImages,
+                            "Use a simulated card holding this card image file instead of the "
+                            "machine's cards (the header report's 64 bytes, then two bytes per "
+                            "reading); give it twice for two cards")
+                ->type_name("CARD_IMAGE");
         command
             .add_option("--pace", source.pace,
                         "How fast a simulated card sends: fast, usb-fs (one report per "
                         "millisecond) or stall-after:N (N reading reports, then nothing)")
-            ->type_name("PACE");
+            ->type_name("PACE")
+            ->needs(sim);
     };
 
     CLI::App* list = app.add_subcommand(

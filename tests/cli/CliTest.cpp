@@ -136,6 +136,8 @@ TEST_F(Cli, UsageAndInputErrors) {
         {"show " + record + " --limits 8:2", 2, "", "LOW is above HIGH"},
         {"show " + record + " --limits 2:abc", 2, "", "--limits"},
         {"show " + record + " --limits 2", 2, "", "--limits"},
+        {"show " + record + " --limits nan:5", 2, "", "LOW and HIGH must be numbers"},
+        {"show " + record + " --limits 1:inf", 2, "", "LOW and HIGH must be numbers"},
         {"show " + record + " --fail-on-excursion", 2, "", "--limits"},
         {"show " + (dir_ / "missing.halvik").string(), 2, "",
          (dir_ / "missing.halvik").string() + ": No such file"},
@@ -147,6 +149,7 @@ TEST_F(Cli, UsageAndInputErrors) {
         {"download --sim " + card + " --card /dev/hidraw99", 2, "",
          "/dev/hidraw99: no logger card there"},
         {"download --sim " + card + " --unit X", 2, "", "--unit"},
+        {"download --pace usb-fs", 2, "", "--pace requires --sim"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
