@@ -38,9 +38,10 @@ class Replay : public DownloadFlow::Sink {
     std::string problem;
 };
 
-std::string Number(double value) {
+// A shown value, one decimal; a limit as given ("2.25", "8").
+std::string Number(double value, const char* format = "%.1f") {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
+    std::snprintf(text, sizeof text, format, value);
     return text;
 }
 
@@ -128,7 +129,7 @@ std::string SummaryText(const ShownRecord& shown) {
         line("digest", *shown.intact ? "intact" : "CHANGED since the record was kept");
     if (shown.limits) {
         const LimitAnalysis& a = *shown.limits;
-        line("limits", Number(a.low) + " to " + Number(a.high) + unit);
+        line("limits", Number(a.low, "%g") + " to " + Number(a.high, "%g") + unit);
         line("in range", std::to_string(a.inRangeMinutes) + " min");
         line("above", std::to_string(a.aboveMinutes) + " min");
         line("below", std::to_string(a.belowMinutes) + " min");

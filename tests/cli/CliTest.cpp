@@ -469,6 +469,28 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"above", "2026-01-12T08:12:00Z", "2026-01-12T08:18:00Z", 6, 47.3}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Cli, ShowTextWithLimits) {
+    const std::string record = Download(Card("card.bin", {4.0, 9.0, 9.5, 1.5}));
+    const Outcome run = RunCli("show " + record + " --limits 2.25:8");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(Has(run.out,
+                    "readings       4 (complete)\n"
+                    "maximum        9.5 \u00b0C\n"))
+        << run.out;
+    EXPECT_TRUE(Has(run.out,
+                    "digest         intact\n"
+                    "limits         2.25 to 8 \u00b0C\n"
+                    "in range       6 min\n"
+                    "above          12 min\n"
+                    "below          6 min\n"
+                    "excursion      above 2026-01-12T08:06:00Z to 2026-01-12T08:18:00Z, "
+                    "12 min, peak 9.5 \u00b0C\n"
+                    "excursion      below 2026-01-12T08:18:00Z to 2026-01-12T08:24:00Z, "
+                    "6 min, peak 1.5 \u00b0C\n"))
+        << run.out;
+}
+
 TEST_F(Cli, ShowJsonShape) {
     const std::string record = Download(Card("card.bin", {4.0, 5.5, 3.25}));
     const Outcome run = RunCli("show --json --unit F " + record);
