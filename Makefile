@@ -1,6 +1,6 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 # `make test SANITIZE=1` (address + undefined) and `make test SANITIZE=thread` run the same
-# tests under a sanitizer in a build folder of their own.
+# tests under a sanitizer in a build folder of their own. `make package` builds the .deb.
 
 SANITIZE ?=
 ifeq ($(SANITIZE),1)
@@ -15,7 +15,7 @@ endif
 
 JOBS ?= $(shell nproc)
 
-.PHONY: run test demo bench build deps configure format clean
+.PHONY: run test demo package bench build deps configure format clean
 
 deps:
 	@scripts/install-deps
@@ -35,6 +35,13 @@ run: build
 
 demo: build
 	$(BUILD)/bin/halvik-demo $(CARD)
+
+# The Debian package from the build folder's programs: $(BUILD)/halvik_VERSION-1_ARCH.deb
+package: build
+ifneq ($(SANITIZE),)
+	$(error a package holds release programs: run make package without SANITIZE)
+endif
+	cmake --build $(BUILD) --target package
 
 bench:
 	@scripts/install-deps --bench

@@ -52,7 +52,7 @@ void BM_ChartAddFullCardAndPaint(benchmark::State& state) {
         chart->show();
         QApplication::processEvents();
         state.ResumeTiming();
-        chart->addReadings(points);
+        chart->setReadings(points);
         QPixmap painted = chart->grab();
         benchmark::DoNotOptimize(painted);
         state.PauseTiming();
@@ -67,7 +67,7 @@ void BM_ChartZoomInFullCard(benchmark::State& state) {
     TemperatureChart chart;
     chart.resize(850, 401);
     chart.show();
-    chart.addReadings(fullCard());
+    chart.setReadings(fullCard());
     QApplication::processEvents();
     int presses = 0;
     for (auto _ : state) {
@@ -84,7 +84,7 @@ void BM_ChartRenderImage(benchmark::State& state) {
     TemperatureChart chart;
     chart.resize(850, 401);
     chart.show();
-    chart.addReadings(fullCard());
+    chart.setReadings(fullCard());
     QApplication::processEvents();
     for (auto _ : state) {
         QImage image = chart.renderImage();

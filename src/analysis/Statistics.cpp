@@ -16,8 +16,51 @@ namespace {
 
 constexpr long double kActivationOverGas = 10000.0L;  // 83.144 kJ/mol / 8.3144 J/(mol K)
 constexpr long double kKelvin = 273.15L;
+constexpr std::size_t kListedImpossibleReadings = 10;
+constexpr const char* kNoStatistic = "n/a";  // maximum, minimum and MKT of no possible reading
+
+// The card's readings are single-precision numbers with a 7-bit mantissa: the largest finite one
+// is 2^127 * (2 - 2^-7), and an exponent byte of 255 (2^128 and up) stands for infinity. The
+// limit lies halfway between the two, so that the grid's rounding to four significant digits (in
+// either unit) cannot move a value across it.
+const long double kLargestFinite = std::ldexp(2.0L - 1.0L / 256.0L, 127);
+
+long double ToCelsius(long double value, bool fahrenheit) {
+    return fahrenheit ? (value - 32.0L) / 1.8L : value;
+}
 
 }  // namespace
+
+bool IsPossibleTemperature(long double value, TemperatureUnit unit) {
+    if (!std::isfinite(value))
+        return false;
+    const long double celsius = ToCelsius(value, unit == TemperatureUnit::Fahrenheit);
+    return celsius >= -kKelvin && celsius <= kLargestFinite;
+}
+
+std::string ImpossibleReadingsMessage(const std::vector<ImpossibleReading>& readings,
+                                      TemperatureUnit unit) {
+    if (readings.empty())
+        return {};
+    const std::string unitText = UnitText(unit);
+    std::string text = readings.size() == 1 ? "1 reading cannot be a real temperature"
+                                            : IntText(static_cast<int>(readings.size())) +
+                                                  " readings cannot be real temperatures";
+    text +=
+        " (not a finite number, or below absolute zero). It is shown as the card sent it, "
+        "but left out of the maximum, the minimum and the MKT:";
+    if (readings.size() != 1)
+        text.replace(text.find("It is"), 5, "They are");
+    for (std::size_t i = 0; i < readings.size() && i < kListedImpossibleReadings; ++i) {
+        text += i == 0 ? " " : ", ";
+        text += "reading " + IntText(readings[i].number) + " (" + readings[i].text + " " +
+                unitText + ")";
+    }
+    if (readings.size() > kListedImpossibleReadings)
+        text += " and " + IntText(static_cast<int>(readings.size() - kListedImpossibleReadings)) +
+                " more";
+    return text + ".";
+}
 
 std::string StatisticText(long double value, const LocaleSettings& locale) {
     return FixedOneDecimalText(value, 3, locale.decimalSeparator);
@@ -51,7 +94,7 @@ long double MktSum(std::span<const long double> values, bool fahrenheit) {
     std::vector<long double> cached(static_cast<std::size_t>(kHighest - kLowest + 1), -1.0L);
     long double sum = 0.0L;
     for (long double value : values) {
-        const long double celsius = fahrenheit ? (value - 32.0L) / 1.8L : value;
+        const long double celsius = ToCelsius(value, fahrenheit);
         long double* slot = nullptr;
         if (std::fabs(value) < 300.0L) {
             const auto tenths = static_cast<long long>(value * 10.0L + (value < 0 ? -0.5L : 0.5L));
@@ -69,12 +112,22 @@ long double MktSum(std::span<const long double> values, bool fahrenheit) {
     return sum;
 }
 
-// The MKT in °C from the sum of `count` terms. When every term is 1 (all readings beyond about
-// 10^20 degrees) the logarithm is 0 and the MKT is infinite.
-long double MktFromSum(long double sum, std::size_t count) {
-    const long double logMean = std::log(sum / static_cast<long double>(count));
-    if (logMean == 0.0L)
-        return std::numeric_limits<long double>::infinity();
+// The MKT in °C of values in the given unit. When every term rounds to 1 (all readings beyond
+// about 10^23 degrees) the logarithm of the mean term would be 0: it is then taken as
+// log1p of the mean distance of the terms from 1, which those readings still tell apart.
+long double Mkt(std::span<const long double> values, bool fahrenheit) {
+    const auto count = static_cast<long double>(values.size());
+    long double logMean = std::log(MktSum(values, fahrenheit) / count);
+    if (logMean == 0.0L) {
+        long double distance = 0.0L;
+        for (long double value : values) {
+            const long double kelvin = ToCelsius(value, fahrenheit) + kKelvin;
+            distance += kelvin != 0.0L ? std::expm1(-kActivationOverGas / kelvin) : -1.0L;
+        }
+        logMean = std::log1p(distance / count);
+        if (logMean == 0.0L)
+            return std::numeric_limits<long double>::infinity();
+    }
     return -kActivationOverGas / logMean - kKelvin;
 }
 
@@ -83,7 +136,7 @@ long double MktFromSum(long double sum, std::size_t count) {
 long double MeanKineticTemperature(std::span<const long double> celsius) {
     if (celsius.empty())
         throw LoggerError("There are no readings to compute statistics from.");
-    return MktFromSum(MktSum(celsius, false), celsius.size());
+    return Mkt(celsius, false);
 }
 
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {
@@ -91,15 +144,28 @@ StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleS
         throw LoggerError("There are no readings to compute statistics from.");
 
     StatisticsCaptions captions;
-    // Maximum and minimum are taken as the grid holds them, in double precision.
-    double maximum = static_cast<double>(input.values.front());
-    double minimum = maximum;
-    for (long double value : input.values) {
-        maximum = std::max(maximum, static_cast<double>(value));
-        minimum = std::min(minimum, static_cast<double>(value));
+    std::span<const long double> possible = input.values;
+    std::vector<long double> kept;
+    kept.reserve(input.values.size());
+    for (std::size_t i = 0; i < input.values.size(); ++i) {
+        const long double value = input.values[i];
+        if (IsPossibleTemperature(value, input.unit)) {
+            kept.push_back(value);
+            continue;
+        }
+        captions.impossible.push_back(
+            {static_cast<int>(i + 1), std::isfinite(value) ? TemperatureText(value, locale)
+                                      : std::isnan(value)  ? std::string("not a number")
+                                      : value > 0          ? std::string("infinite")
+                                                           : std::string("minus infinite")});
     }
-    captions.maximum = "   " + StatisticText(maximum, locale);
-    captions.minimum = "   " + StatisticText(minimum, locale);
+    if (!captions.impossible.empty()) {
+        possible = kept;
+        const auto count = static_cast<int>(captions.impossible.size());
+        captions.leftOut = IntText(count) + (count == 1 ? " reading" : " readings") +
+                           " left out (not real temperatures)";
+        captions.impossibleMessage = ImpossibleReadingsMessage(captions.impossible, input.unit);
+    }
 
     captions.startDate = std::string(input.firstDate) + ",";
     captions.startTime = std::string(input.firstTime);
@@ -108,13 +174,30 @@ StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleS
 
     captions.elapsed = ElapsedText(static_cast<int>(input.values.size()));
 
+    if (possible.empty()) {
+        captions.maximum = "   " + std::string(kNoStatistic);
+        captions.minimum = "   " + std::string(kNoStatistic);
+        captions.mkt = kNoStatistic;
+        return captions;
+    }
+
+    // Maximum and minimum are taken as the grid holds them, in double precision.
+    double maximum = static_cast<double>(possible.front());
+    double minimum = maximum;
+    for (long double value : possible) {
+        maximum = std::max(maximum, static_cast<double>(value));
+        minimum = std::min(minimum, static_cast<double>(value));
+    }
+    captions.maximum = "   " + StatisticText(maximum, locale);
+    captions.minimum = "   " + StatisticText(minimum, locale);
+
     // The MKT needs absolute temperatures: Fahrenheit values go to Celsius and back, so that the
     // MKT of a Fahrenheit download is the Celsius MKT of the same readings in °F.
     const bool fahrenheit = input.unit == TemperatureUnit::Fahrenheit;
-    long double mkt = MktFromSum(MktSum(input.values, fahrenheit), input.values.size());
+    long double mkt = Mkt(possible, fahrenheit);
     if (fahrenheit)
         mkt = mkt * 1.8L + 32.0L;
-    captions.mkt = StatisticText(mkt, locale);
+    captions.mkt = std::isfinite(mkt) ? StatisticText(mkt, locale) : std::string(kNoStatistic);
     return captions;
 }
 

@@ -3,11 +3,20 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logger/LocaleSettings.h"
 #include "logger/Reading.h"
 
 namespace halvik {
+
+// A reading that cannot be a real temperature: its number (1 for the first reading) and its
+// temperature text as the grid shows it, without the leading blanks.
+struct ImpossibleReading {
+    int number = 0;
+    std::string text;
+    bool operator==(const ImpossibleReading&) const = default;
+};
 
 // The statistics panel's captions after a parse.
 struct StatisticsCaptions {
@@ -19,7 +28,25 @@ struct StatisticsCaptions {
     std::string stopDate;   // Label1: Date of row N + ","
     std::string stopTime;   // Label11: Time of row N
     std::string elapsed;    // Label19: "0 Hour(s),  12 Minute(s)"
+    // Empty when every reading is a possible temperature; otherwise "2 readings left out (not real
+    // temperatures)"
+    // (maximum, minimum and MKT are then over the other readings, or "n/a" when none is left).
+    std::string leftOut;
+    // The readings left out, in reading order, and the sentence that tells the user about them
+    // (empty when there are none).
+    std::vector<ImpossibleReading> impossible;
+    std::string impossibleMessage;
 };
+
+// Whether a value (in `unit`, as the grid shows it) can be a real temperature: a finite number
+// within the range of the card's reading format (its exponent byte 255 is the format's
+// infinity, about 3.4 * 10^38 °C and up) and not below absolute zero (-273.15 °C, -459.67 °F).
+bool IsPossibleTemperature(long double value, TemperatureUnit unit);
+
+// What the user is told once per download about readings that cannot be real temperatures:
+// how many, and the number and value of each (the first ten, then how many more). Empty for none.
+std::string ImpossibleReadingsMessage(const std::vector<ImpossibleReading>& readings,
+                                      TemperatureUnit unit);
 
 // Maximum, minimum and MKT text: rounded at one decimal or three significant digits, whichever
 // keeps fewer digits ("25.9", "100.0" for 100.4, "159.0" for 158.7).
@@ -31,12 +58,16 @@ std::string ElapsedText(int readingCount);
 
 // Mean kinetic temperature in °C (activation energy 83.144 kJ/mol, so dH/R = 10000 K) of °C
 // values, in extended precision: -10000 / ln(sum(exp(-10000 / (t + 273.15))) / n) - 273.15.
+// Where every term rounds to 1 (readings beyond about 10^23 degrees) the logarithm is worked out
+// from the terms' distances to 1 instead, so the result stays a finite number.
 // Throws LoggerError for no values.
 long double MeanKineticTemperature(std::span<const long double> celsius);
 
 // What the statistics read from the grid after a parse of N >= 1 readings.
 struct StatisticsInput {
-    // Column 3 of rows 1..N read back as numbers, in the download's unit.
+    // Column 3 of rows 1..N read back as numbers, in the download's unit. Values that cannot be
+    // real temperatures (IsPossibleTemperature) are left out of maximum, minimum and MKT, and
+    // listed in the captions' `impossible`.
     std::span<const long double> values;
     // The MKT needs absolute temperatures: for a Fahrenheit download it is computed from the
     // values converted to °C and the result is converted back to °F.
@@ -45,7 +76,7 @@ struct StatisticsInput {
     std::string_view lastDate, lastTime;    // columns 1 and 2 of row N
 };
 
-// Fills every caption. Throws LoggerError for no values.
+// Fills every caption. Throws LoggerError for no values. The elapsed time counts every reading.
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale);
 
 }  // namespace halvik

@@ -1,28 +1,11 @@
 #include "app/ExportComponents.h"
 
-#include <QGuiApplication>
 #include <QPrinter>
 #include <cstring>
 
 #include "app/Distributor.h"
-#include "printing/qt/PrintJobs.h"
 
 namespace halvik {
-
-bool SystemPrintDialogs::confirm(QPrinter& printer, PrintDialogName dialog) {
-    DialogPrintUi box(parent_);
-    return box.confirm(printer, dialog == PrintDialogName::PrintDialog1
-                                    ? PrintDialogKind::SelectedRows
-                                    : PrintDialogKind::AllRows);
-}
-
-QImage SystemPictureClipboard::passThrough(const QImage& picture) {
-    // Without a GUI application there is no clipboard to ask for.
-    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
-                                ? QGuiApplication::clipboard()
-                                : nullptr;
-    return logoThroughClipboard(picture, clipboard);
-}
 
 Bitmap toReportBitmap(const QImage& picture) {
     if (picture.isNull()) {

@@ -1,60 +1,30 @@
 #pragma once
 
 // What the print and report buttons of the main window work with: the two report pages and
-// their reports, the printer both table printouts share, the print logo, and the two places
-// where a press reaches the desktop (the print dialogs and the clipboard the pictures pass
-// through), which tests replace.
+// their reports, the printer both table printouts share, the print logo, and the places where a
+// press reaches the desktop (the print dialogs, the clipboard the pictures pass through, the
+// viewer that opens a written report), which tests replace.
 
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "pdf/Bitmap.h"
-#include "printing/DrawSteps.h"
+#include "printing/qt/PrintJobs.h"
 #include "report/ReportPages.h"
 
-class QPrinter;
 class QWidget;
 
 namespace halvik {
 
-// The two print dialogs of the window.
-enum class PrintDialogName { PrintDialog1, PrintDialog2 };  // Select & Print, Print All
-
-// Lets the user choose the printer and its settings for one job.
-class PrintDialogs {
-  public:
-    virtual ~PrintDialogs() = default;
-    // True when the user confirms; the printer then holds the choices.
-    virtual bool confirm(QPrinter& printer, PrintDialogName dialog) = 0;
-};
-
-// The system's standard print dialog with default options (the printing library's dialog).
-class SystemPrintDialogs : public PrintDialogs {
-  public:
-    explicit SystemPrintDialogs(QWidget* parent) : parent_(parent) {}
-    bool confirm(QPrinter& printer, PrintDialogName dialog) override;
-
-  private:
-    QWidget* parent_;
-};
-
-// Every logo and chart picture that reaches paper or a report passes through the clipboard,
-// which keeps the last one afterwards.
-class PictureClipboard {
-  public:
-    virtual ~PictureClipboard() = default;
-    // Puts picture on the clipboard and returns the bitmap the clipboard gives back. Throws
-    // ClipboardError ("Cannot open clipboard: <reason>") when either step fails.
-    virtual QImage passThrough(const QImage& picture) = 0;
-};
-
-// The system clipboard of the running application, through the printing library's
-// logoThroughClipboard.
-class SystemPictureClipboard : public PictureClipboard {
-  public:
-    QImage passThrough(const QImage& picture) override;
-};
+// The message for a report file that could not be written. `error` reads
+// Cannot create file "fileName". reason
+// and the file is named by its full path instead; when its folder is one this user may not
+// write to, the message says where Halvik writes its reports and what to do.
+std::string reportFileErrorText(const std::string& error, const std::string& fileName,
+                                const std::string& fullPath, const std::string& folder,
+                                bool folderWritable);
 
 // A plain bitmap of a picture, for the report images (32 bits per pixel, the picture's rows).
 Bitmap toReportBitmap(const QImage& picture);

@@ -4,29 +4,41 @@
 #include "app/Form3.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
-#include <QLocale>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "app/Distributor.h"
 #include "app/ErrorBox.h"
+#include "app/SystemLocale.h"
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
 #include "download/CardSession.h"
+#include "download/KeptDownload.h"
 #include "logger/CardIdentity.h"
 #include "logger/Conversions.h"
 #include "logger/Header.h"
 #include "logger/LogClock.h"
 #include "logger/Reading.h"
+#include "records/Csv.h"
+#include "records/RecordStore.h"
 #include "views/Download.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
@@ -44,33 +56,6 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());
 }
 
-// The parts of the system locale that the grid and chart texts follow.
-LocaleSettings systemLocaleSettings() {
-    const QLocale system = QLocale::system();
-    LocaleSettings settings;
-    settings.decimalSeparator = system.decimalPoint().toStdString();
-    const QString timeFormat = system.timeFormat(QLocale::ShortFormat);
-    const qsizetype hour = timeFormat.indexOf(QRegularExpression("[hH]"));
-    if (hour >= 0) {
-        qsizetype at = hour;
-        while (at < timeFormat.size() && (timeFormat[at] == 'h' || timeFormat[at] == 'H')) {
-            ++at;
-        }
-        qsizetype end = at;
-        while (end < timeFormat.size() && timeFormat[end] != 'm') {
-            ++end;
-        }
-        if (end > at && end < timeFormat.size()) {
-            settings.timeSeparator = timeFormat.mid(at, end - at).toStdString();
-        }
-    }
-    for (int month = 1; month <= 12; ++month) {
-        settings.shortMonthNames[month - 1] =
-            system.monthName(month, QLocale::ShortFormat).toStdString();
-    }
-    return settings;
-}
-
 }  // namespace
 
 // The download flow's requests, carried out on the window.
@@ -84,7 +69,7 @@ class TForm3::FlowSink : public DownloadFlow::Sink {
     void ShowReadings(const ParseResult& result) override { window_.showReadings(result); }
     void ShowView(const DownloadView& view) override { window_.showView(view); }
     void ShowProblem(const std::string& message) override { window_.deferError(fromUtf8(message)); }
-    void DownloadEnded(const DownloadEnd&) override {}
+    void DownloadEnded(const DownloadEnd& end) override { window_.keepRecord(end); }
 
   private:
     TForm3& window_;
@@ -131,6 +116,7 @@ TForm3::TForm3(IHidPlatform& platform, QWidget* parent) : QMainWindow(parent), p
 }
 
 TForm3::~TForm3() {
+    waitForKeeping();
     FormDestroy();
     HidDeviceController1.reset();
 }
@@ -166,6 +152,23 @@ void TForm3::connectHandlers() {
             [this] { runHandler(this, [this] { RadioButton2Click(); }); });
     connect(Timer1, &QTimer::timeout, this,
             [this] { runHandler(this, [this] { Timer1Timer(); }); });
+
+    // Records: open (Ctrl+O), export the readings as CSV (Ctrl+E), or drop a record file.
+    setAcceptDrops(true);
+    auto* open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this,
+            [this] { runHandler(this, [this] { openRecordDialog(); }); });
+    auto* exportKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
+    connect(exportKey, &QShortcut::activated, this,
+            [this] { runHandler(this, [this] { exportCsv(); }); });
+    chooseRecordFile = [this](const QString& folder) {
+        return QFileDialog::getOpenFileName(this, "Open a record", folder,
+                                            "Halvik records (*.halvik);;All files (*)");
+    };
+    chooseCsvFile = [this](const QString& proposed) {
+        return QFileDialog::getSaveFileName(this, "Export the readings as CSV", proposed,
+                                            "CSV files (*.csv)");
+    };
 }
 
 void TForm3::showEvent(QShowEvent* event) {
@@ -323,7 +326,7 @@ void TForm3::Timer1Timer() {
 
 void TForm3::showReadings(const ParseResult& result) {
     StringGrid1->refresh();
-    Chart1->addReadings(result.points);
+    Chart1->setReadings(result.points);
     if (result.hasStatistics) {
         const StatisticsCaptions& s = result.statistics;
         setCaption(Label12, fromUtf8(s.maximum));
@@ -334,6 +337,11 @@ void TForm3::showReadings(const ParseResult& result) {
         setCaption(Label1, fromUtf8(s.stopDate));
         setCaption(Label11, fromUtf8(s.stopTime));
         setCaption(Label19, fromUtf8(s.elapsed));
+        setCaption(Label23, fromUtf8(s.leftOut));
+        placeUnitCaptions();
+        if (!s.impossibleMessage.empty()) {
+            deferError(fromUtf8(s.impossibleMessage));
+        }
     }
 }
 
@@ -400,6 +408,144 @@ void TForm3::BitBtn11Click() {
 }
 void TForm3::BitBtn12Click() {
     StringGrid1->copySelection();
+}
+
+// ---- Records ----
+
+void TForm3::keepRecord(const DownloadEnd& end) {
+    Record record = RecordOfDownload(
+        end, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    shownRecord_ = record;
+    shownRecordName_.clear();
+    setTitleFor({}, true);
+    showStatusMessage("Keeping the record...");
+    // Writing syncs the file and its folder: done off the main thread, the result comes back as
+    // a queued call. The destructor waits for writes under way.
+    keeping_.erase(std::remove_if(keeping_.begin(), keeping_.end(),
+                                  [](std::future<void>& done) {
+                                      return done.wait_for(std::chrono::seconds(0)) ==
+                                             std::future_status::ready;
+                                  }),
+                   keeping_.end());
+    keeping_.push_back(std::async(std::launch::async, [this, record = std::move(record)] {
+        QString message;
+        QString name;
+        try {
+            const KeptRecord kept = KeepRecord(record, RecordFolder());
+            name = QString::fromStdString(kept.path.filename().string());
+            message = (kept.alreadyKept ? "Already kept as " : "Kept as ") + name;
+        } catch (const std::exception& e) {
+            message = "Not kept: " + QString::fromUtf8(e.what());
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, message, name] {
+                showStatusMessage(message);
+                if (!name.isEmpty()) {
+                    shownRecordName_ = name;
+                    setTitleFor(name, true);
+                }
+            },
+            Qt::QueuedConnection);
+    }));
+}
+
+void TForm3::waitForKeeping() {
+    for (std::future<void>& writing : keeping_) {
+        writing.wait();
+    }
+    keeping_.clear();
+}
+
+bool TForm3::openRecord(const QString& path) {
+    if (isStaging()) {
+        showMessage(this, MessageKind::Error,
+                    "A download is under way: open the record when it has ended.");
+        return false;
+    }
+    LoadedRecord loaded;
+    try {
+        loaded = LoadRecord(path.toStdString());
+    } catch (const std::exception& e) {
+        showMessage(this, MessageKind::Error, fromUtf8(e.what()));
+        return false;
+    }
+    const Record& record = loaded.record;
+    const bool celsius = record.unit == TemperatureUnit::Celsius;
+    RadioButton1->setChecked(celsius);
+    RadioButton2->setChecked(!celsius);
+    setUnitCaptions(celsius);
+    flow_->ShowKept(HeaderReportOf(record), record.readings, record.unit);
+    shownRecord_ = record;
+    shownRecordName_ = QFileInfo(path).fileName();
+    setTitleFor(shownRecordName_, loaded.intact);
+    showStatusMessage(loaded.intact
+                         ? "Showing " + shownRecordName_
+                         : "Changed after download: " + shownRecordName_ +
+                               " does not match its digest; shown read-only, do not trust it");
+    return true;
+}
+
+void TForm3::openRecordDialog() {
+    QString folder;
+    try {
+        folder = QString::fromStdString(RecordFolder().string());
+    } catch (const std::exception&) {
+        folder = QString::fromStdString(RecordFolderPath().string());
+    }
+    const QString path = chooseRecordFile(folder);
+    if (!path.isEmpty()) {
+        openRecord(path);
+    }
+}
+
+void TForm3::exportCsv() {
+    if (!shownRecord_) {
+        showStatusMessage("Nothing to export yet: download a card or open a record first");
+        return;
+    }
+    QString name = shownRecordName_.isEmpty()
+                       ? QString::fromStdString(RecordFileName(*shownRecord_))
+                       : shownRecordName_;
+    name = QFileInfo(name).completeBaseName() + ".csv";
+    const QString path = chooseCsvFile(QDir::home().filePath(name));
+    if (path.isEmpty()) {
+        return;
+    }
+    WriteFileAtomically(path.toStdString(), RecordCsv(*shownRecord_));  // errors: the error box
+    showStatusMessage("Exported the readings to " + path);
+}
+
+void TForm3::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TForm3::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile()) {
+        return;
+    }
+    event->acceptProposedAction();
+    const QString path = urls.first().toLocalFile();
+    runHandler(this, [this, path] { openRecord(path); });
+}
+
+void TForm3::showStatusMessage(const QString& text) {
+    StatusMessage->setText(" " + text + " ");
+}
+
+void TForm3::setTitleFor(const QString& recordName, bool intact) {
+    QString title = "Temperature Recorder Card";
+    if (!recordName.isEmpty()) {
+        title += " \u2014 " + recordName;
+        if (!intact) {
+            title += " (changed after download)";
+        }
+    }
+    setWindowTitle(title);
 }
 
 // ---- Helpers ----

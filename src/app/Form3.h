@@ -4,13 +4,18 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "devicelink/MainThread.h"
 #include "download/DownloadFlow.h"
 #include "logger/Command.h"
 #include "logger/DownloadState.h"
 #include "logger/LocaleSettings.h"
+#include "records/Record.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -124,6 +129,7 @@ class TForm3 : public QMainWindow {
     QLabel* Label4 = nullptr;   // unit after the maximum
     QLabel* Label5 = nullptr;   // unit after the minimum
     QLabel* Label20 = nullptr;  // unit after the MKT
+    QLabel* Label23 = nullptr;  // readings left out of the statistics; empty for most cards
     QLabel* Label10 = nullptr;  // download status
 
     // The unit labels of the data report page; the report export reads them.
@@ -142,6 +148,27 @@ class TForm3 : public QMainWindow {
     DownloadState download;
     LocaleSettings locale;
 
+    // Records. Every download that ends is kept as a record file in the records folder, off the
+    // main thread; StatusMessage then says where ("Kept as ...") or why not. A record opened from
+    // a file (halvik RECORD, a file dropped on the window, Ctrl+O) is shown as its download was;
+    // a record changed after its download is shown with a warning in the title and status bar.
+    // openRecord returns false, with the reason in the error box, for a file that is not a
+    // record this program can read; the window is then unchanged.
+    bool openRecord(const QString& path);
+    void openRecordDialog();         // Ctrl+O
+    void exportCsv();                // Ctrl+E: the shown download's readings as CSV
+    // The status bar's message: what became of the record, where a report went when no viewer
+    // opened it. Empty at start.
+    QLabel* StatusMessage = nullptr;
+    void showStatusMessage(const QString& text);
+    // The file dialogs' seams: the file to open, the file to write a CSV to (empty: cancelled).
+    std::function<QString(const QString& folder)> chooseRecordFile;
+    std::function<QString(const QString& proposed)> chooseCsvFile;
+    // The record of the download shown, when there is one.
+    const std::optional<Record>& shownRecord() const { return shownRecord_; }
+    // Waits until every record being kept was written (or failed).
+    void waitForKeeping();
+
     // The download: its phase (staging, downloaded, incomplete...) and what it shows.
     const DownloadFlow& flow() const { return *flow_; }
     bool isStaging() const { return flow_->Phase() == DownloadPhase::Staging; }
@@ -149,6 +176,8 @@ class TForm3 : public QMainWindow {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -159,11 +188,14 @@ class TForm3 : public QMainWindow {
     void setCaption(QLabel* label, const QString& text);
     void setStatusText(const QString& text);
     void setUnitCaptions(bool celsius);
+    void placeUnitCaptions();
     void setResultButtonsEnabled(bool enabled);
     bool sendCommand(uint8_t command, std::string& reason);
     void showView(const DownloadView& view);
     void showHeader(const HeaderResult& header);
     void showReadings(const ParseResult& result);
+    void keepRecord(const DownloadEnd& end);
+    void setTitleFor(const QString& recordName, bool intact);
     class FlowSink;
     void deferError(const QString& text);
     void watchDeviceChanges();
@@ -177,6 +209,9 @@ class TForm3 : public QMainWindow {
     bool cardStayed_ = false;  // the last device-list change left the card in place
     std::unique_ptr<FlowSink> flowSink_;
     std::unique_ptr<DownloadFlow> flow_;
+    std::optional<Record> shownRecord_;
+    QString shownRecordName_;
+    std::vector<std::future<void>> keeping_;
     std::unique_ptr<ExportComponents, ExportComponentsDeleter> exports_;
 };
 

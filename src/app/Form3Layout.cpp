@@ -1,5 +1,6 @@
 // The main window's controls: places, sizes, captions and fonts.
 
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -12,6 +13,7 @@
 #include "app/Distributor.h"
 #include "app/Form3.h"
 #include "app/Logo.h"
+#include "report/Captions.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 #include "views/widgets/WidgetFonts.h"
@@ -21,6 +23,11 @@ namespace halvik {
 namespace {
 
 const QString kWindowFace = QStringLiteral("Sakkal Majalla");
+
+// The unit captions' designed left edge, and the room they keep after a longer value.
+constexpr int kUnitCaptionLeft = 967;
+constexpr double kUnitCaptionGap = 3;
+constexpr int kLeftOutNoteLeft = 785;
 
 // The system colour "gradient active caption", the window's background.
 const QColor kWindowBackground(185, 209, 234);
@@ -160,9 +167,10 @@ void TForm3::createControls() {
     Label13 = makeLabel(client, "Label13", QString(), 922, 94);
     Label14 = makeLabel(client, "Label14", QString(), 930, 125);
     Label9 = makeLabel(client, "Label9", QString(), 922, 156);
-    Label4 = makeLabel(client, "Label4", QString(), 967, 61);
-    Label5 = makeLabel(client, "Label5", QString(), 967, 94);
-    Label20 = makeLabel(client, "Label20", QString(), 967, 125);
+    Label4 = makeLabel(client, "Label4", QString(), kUnitCaptionLeft, 61);
+    Label5 = makeLabel(client, "Label5", QString(), kUnitCaptionLeft, 94);
+    Label20 = makeLabel(client, "Label20", QString(), kUnitCaptionLeft, 125);
+    Label23 = makeLabel(client, "Label23", QString(), kLeftOutNoteLeft, 188, 16);
 
     // Chart and its zoom buttons.
     BitBtn3 = makePictureButton(client, "BitBtn3", "zoom-undo.png", 762, 221, 75, 25);
@@ -200,8 +208,12 @@ void TForm3::createControls() {
     StatusBar1Panels[1] = makePanel("StatusBar1Panel1", 200, QFrame::Sunken, Qt::AlignLeft);
     StatusBar1Panels[2] = makePanel("StatusBar1Panel2", 0, QFrame::Raised, Qt::AlignRight);
     StatusBar1Panels[2]->setMinimumWidth(50);
+    // Messages (what became of the record, where a report went): as wide as their text.
+    StatusMessage = new QLabel(this);
+    StatusMessage->setObjectName("StatusMessage");
     bar->addWidget(StatusBar1Panels[0]);
     bar->addWidget(StatusBar1Panels[1]);
+    bar->addWidget(StatusMessage);
     bar->addWidget(StatusBar1Panels[2], 1);
     setStatusBar(bar);
 
@@ -218,6 +230,26 @@ void TForm3::createControls() {
         setTabOrder(order[i - 1], order[i]);
     }
     (void)kDistributorWebAddress;
+}
+
+void TForm3::placeUnitCaptions() {
+    struct Follower {
+        QLabel* value;
+        QLabel* caption;
+        int designedLeft;
+    };
+    // The note of readings left out shares its line with a long elapsed time.
+    const Follower followers[] = {{Label12, Label4, kUnitCaptionLeft},
+                                  {Label13, Label5, kUnitCaptionLeft},
+                                  {Label14, Label20, kUnitCaptionLeft},
+                                  {Label19, Label23, kLeftOutNoteLeft}};
+    for (const Follower& f : followers) {
+        const QFontMetricsF metrics(f.value->font());
+        f.caption->move(
+            FollowingCaptionLeft(f.designedLeft, f.value->x(),
+                                 metrics.horizontalAdvance(f.value->text()), kUnitCaptionGap),
+            f.caption->y());
+    }
 }
 
 void TForm3::placeLogo() {

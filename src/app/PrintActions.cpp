@@ -1,10 +1,6 @@
-// Select & Print (BitBtn2) and Print All (BitBtn10): the printing library's table jobs on the
-// window's printer.
-//
-// The window keeps its own seams around the jobs (the print dialogs and the clipboard the logo
-// passes through, both replaceable by tests) and lets every failure reach its error box; what
-// runs once a dialog is confirmed is printSelectedRows / printAllRows, the same code
-// TablePrinter runs.
+// Select & Print (BitBtn2) and Print All (BitBtn10): the printing library's TablePrinter on the
+// window's printer, with the window's dialog and clipboard seams. Every failure reaches the
+// window's error box through the handler wrapper.
 
 #include <QPrinter>
 
@@ -26,35 +22,24 @@ PrintSources sourcesOf(const DataGrid& grid, const DownloadState& download, cons
     return sources;
 }
 
+TablePrinter tablePrinterOf(ExportComponents& x) {
+    return TablePrinter(*x.printer, x.printDialogs(), x.pictureClipboard());
+}
+
 }  // namespace
 
 void TForm3::BitBtn2Click() {
     ExportComponents& x = exports();
-    // The logo is rebuilt before the dialog, so the clipboard holds it even when the user
-    // cancels.
-    const QImage logo = toQImage(logoPicture());
-    x.PrintLogo = x.pictureClipboard().passThrough(logo);
-    QPrinter& printer = *x.printer;
-    if (!x.printDialogs().confirm(printer, PrintDialogName::PrintDialog1)) {
-        return;
-    }
     const DataGrid::RowRange selection = StringGrid1->selectedRowRange();
-    download.PrintRowFirst = selection.top;
-    download.PrintRowLast = selection.bottom;
-    printSelectedRows(printer, sourcesOf(*StringGrid1, download, logo), download.PrintRowFirst,
-                      download.PrintRowLast, x.PrintLogo);
+    tablePrinterOf(x).printSelected(sourcesOf(*StringGrid1, download, toQImage(logoPicture())),
+                                    selection.top, selection.bottom, download.PrintRowFirst,
+                                    download.PrintRowLast, x.PrintLogo);
 }
 
 void TForm3::BitBtn10Click() {
     ExportComponents& x = exports();
-    const QImage logo = toQImage(logoPicture());
-    x.PrintLogo = x.pictureClipboard().passThrough(logo);
-    QPrinter& printer = *x.printer;
-    if (!x.printDialogs().confirm(printer, PrintDialogName::PrintDialog2)) {
-        return;
-    }
-    // Portrait whatever the dialog chose; it stays for the next job.
-    printAllRows(printer, sourcesOf(*StringGrid1, download, logo), x.PrintLogo);
+    tablePrinterOf(x).printAll(sourcesOf(*StringGrid1, download, toQImage(logoPicture())),
+                               x.PrintLogo);
 }
 
 }  // namespace halvik

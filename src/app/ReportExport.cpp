@@ -1,14 +1,18 @@
 // Data Report (BitBtn9) and Chart Print (BitBtn6): the two report pages filled from the window,
 // written as PDF files in the current directory and opened in the desktop's viewer.
 
-#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
+#include <stdexcept>
 
 #include "app/ExportComponents.h"
 #include "app/Form3.h"
 #include "app/Logo.h"
 #include "logger/Conversions.h"
+#include "pdf/PdfStreams.h"
+#include "report/Captions.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 
@@ -25,19 +29,79 @@ std::string leftCharacters(const std::string& utf8, int count) {
     return QString::fromStdString(utf8).left(count).toStdString();
 }
 
+// A caption with the locale's decimal or time separator, as the report's code page can write it.
+std::string withDecimals(const std::string& caption, const LocaleSettings& locale) {
+    return WithSeparatorForCodePage(caption, locale.decimalSeparator, ".");
+}
+std::string withTimes(const std::string& caption, const LocaleSettings& locale) {
+    return WithSeparatorForCodePage(caption, locale.timeSeparator, ":");
+}
+
 void writeReport(TRpReport& report, TRpPage& page) {
     report.BeginDoc();
     report.Print(page);
-    report.EndDoc();  // replaces the file; throws the file-creation error and writes nothing
+    try {
+        report.EndDoc();  // replaces the file; throws the file-creation error and writes nothing
+    } catch (const EFileCreateError& e) {
+        // The file name alone does not say where.
+        const QString full = QDir::current().absoluteFilePath(QString::fromStdString(e.FileName()));
+        const QFileInfo folder(QFileInfo(full).absolutePath());
+        throw std::runtime_error(reportFileErrorText(e.what(), e.FileName(), full.toStdString(),
+                                                     folder.absoluteFilePath().toStdString(),
+                                                     folder.isWritable()));
+    }
 }
 
-// The desktop's "Open" on a file of the current directory. Whether a viewer came up is not
-// examined: the file has been written either way.
-void openInViewer(const char* fileName) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(fileName)));
+// The desktop's "Open" (xdg-open) on a report just written to the current directory. The file
+// is fine whatever happens here, so a launcher that is missing or finds no program for PDF
+// files is no error: the status bar says where the report was written instead. xdg-open is run
+// directly because its exit status is the only word on whether a program took the file.
+void openInViewer(TForm3& window, const char* fileName) {
+    const QString file = QDir::current().absoluteFilePath(QString::fromUtf8(fileName));
+    const auto noViewer = [&window, file] {
+        window.showStatusMessage(
+            QStringLiteral("No program opened the report. It was written to %1").arg(file));
+    };
+    auto* viewer = new QProcess(&window);
+    viewer->setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(viewer, &QProcess::errorOccurred, &window,
+                     [viewer, noViewer](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             noViewer();
+                             viewer->deleteLater();
+                         }
+                     });
+    QObject::connect(viewer, &QProcess::finished, &window,
+                     [viewer, noViewer](int exitCode, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || exitCode != 0) {
+                             noViewer();
+                         }
+                         viewer->deleteLater();
+                     });
+    // As a file URL, the form the desktop's "Open" passes on.
+    viewer->start(QStringLiteral("xdg-open"),
+                  {QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded())});
 }
 
 }  // namespace
+
+std::string reportFileErrorText(const std::string& error, const std::string& fileName,
+                                const std::string& fullPath, const std::string& folder,
+                                bool folderWritable) {
+    std::string message = error;
+    const std::string quoted = "\"" + fileName + "\"";
+    if (const std::size_t at = message.find(quoted); at != std::string::npos)
+        message.replace(at, quoted.size(), "\"" + fullPath + "\"");
+    if (!folderWritable)
+        message +=
+            ". Halvik writes its reports into the folder it was started from, and this "
+            "user may not write to " +
+            folder +
+            ": start Halvik from a folder you can write to, then press the "
+            "button again.";
+    return message;
+}
 
 void ExportComponentsDeleter::operator()(ExportComponents* components) const {
     delete components;
@@ -68,21 +132,24 @@ void TForm3::BitBtn9Click() {
     const int last = TextToInt(download.RecordCountText);
     page.RpLabel7->SetCaption(text(Label6->text()));
     page.RpLabel5->SetCaption(leftCharacters(cells.cell(1, 1), 8));
-    page.RpLabel10->SetCaption(download.StartYearText + "," + cells.cell(2, 1));
+    page.RpLabel10->SetCaption(withTimes(download.StartYearText + "," + cells.cell(2, 1), locale));
     page.RpLabel6->SetCaption(leftCharacters(cells.cell(1, last), 8));
-    page.RpLabel11->SetCaption(download.StopYearText + "," + cells.cell(2, last));
-    page.RpLabel16->SetCaption(text(Label12->text()));
-    page.RpLabel17->SetCaption(text(Label13->text()));
+    page.RpLabel11->SetCaption(
+        withTimes(download.StopYearText + "," + cells.cell(2, last), locale));
+    page.RpLabel16->SetCaption(withDecimals(text(Label12->text()), locale));
+    page.RpLabel17->SetCaption(withDecimals(text(Label13->text()), locale));
     page.RpLabel19->SetCaption(text(Label9->text()));
     page.RpLabel28->SetCaption(text(Label19->text()));
-    page.RpLabel18->SetCaption(text(Label14->text()));
+    page.RpLabel18->SetCaption(withDecimals(text(Label14->text()), locale));
+    page.RpLabel30->SetCaption(text(Label23->text()));
     // The units follow the unit switch.
     page.RpLabel24->SetCaption(text(RpLabel24));
     page.RpLabel25->SetCaption(text(RpLabel25));
     page.RpLabel29->SetCaption(text(RpLabel29));
+    page.PlaceUnitCaptions();
 
     writeReport(*x.RpReport1, page);
-    openInViewer(kDataReportFileName);
+    openInViewer(*this, kDataReportFileName);
 }
 
 void TForm3::BitBtn6Click() {
@@ -98,7 +165,7 @@ void TForm3::BitBtn6Click() {
     page.RpLabel21->SetCaption(text(Label6->text()));
 
     writeReport(*x.RpReport2, page);
-    openInViewer(kChartReportFileName);
+    openInViewer(*this, kChartReportFileName);
 }
 
 }  // namespace halvik

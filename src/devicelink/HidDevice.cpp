@@ -138,12 +138,6 @@ THidDeviceReadThread::~THidDeviceReadThread() {
     }
 }
 
-std::string THidDeviceReadThread::DebuggerName() const {
-    if (FThreadName.empty())
-        return "THidDeviceReadThread";
-    return FThreadName + " {THidDeviceReadThread}";
-}
-
 std::exception_ptr THidDeviceReadThread::Stop() {
     std::exception_ptr failure;
     if (!T.joinable())
@@ -239,7 +233,6 @@ THidDevice::THidDevice(std::unique_ptr<THidPnPInfo> pnpInfo, THidDeviceControlle
       FPnPInfo(std::move(pnpInfo)) {
     FHidOverlappedRead = std::make_shared<HidReadChannel>(*FPlatform, FPnPInfo->DevicePath());
     FData = controller->FDevDataEvent;
-    FDataError = controller->FDevDataErrorEvent;
     FUnplug = controller->FDevUnplugEvent;
     int error = 0;
     std::unique_ptr<IHidHandle> handle =
@@ -260,8 +253,6 @@ THidDevice::~THidDevice() {
     THidDeviceController::Inheritance inherited;
     inherited.data = FData;
     inherited.dataFromController = FDataFromController;
-    inherited.unplug = FUnplug;
-    inherited.unplugFromController = FUnplugFromController;
     inherited.sleepTime = ThreadSleepTime();
     StopThread(false);
     FData = nullptr;
@@ -318,36 +309,9 @@ void THidDevice::CloseFile() {
     FHidFileHandle.reset();
 }
 
-bool THidDevice::OpenFileEx(THidOverlappedMode Mode) {
-    if (!IsAccessible())
-        return false;
-    if (Mode == THidOverlappedMode::omhRead)
-        return FHidOverlappedRead->Open();
-    if (!FHidOverlappedWrite) {
-        int error = 0;
-        FHidOverlappedWrite = FPlatform->Open(FPnPInfo->DevicePath(), THidAccess::Write, error);
-    }
-    return FHidOverlappedWrite != nullptr;
-}
-
-void THidDevice::CloseFileEx(THidOverlappedMode Mode) {
-    if (Mode == THidOverlappedMode::omhRead) {
-        FHidOverlappedRead->Close();
-    } else {
-        FHidOverlappedWrite.reset();
-    }
-}
-
-bool THidDevice::CancelIO(THidOverlappedMode Mode) {
-    if (Mode == THidOverlappedMode::omhRead)
-        return FHidOverlappedRead->Cancel();
-    return FHidOverlappedWrite != nullptr;  // writes are synchronous: nothing is outstanding
-}
-
 void THidDevice::CloseAllHandles() {
     CloseFile();
-    CloseFileEx(THidOverlappedMode::omhRead);
-    CloseFileEx(THidOverlappedMode::omhWrite);
+    FHidOverlappedRead->Close();
 }
 
 const THidPreparsedData* THidDevice::PreparsedData() {
@@ -379,37 +343,6 @@ bool THidDevice::WriteFile(const void* Report, uint32_t ToWrite, uint32_t& Bytes
     return ok;
 }
 
-bool THidDevice::ReadFile(void* Report, uint32_t ToRead, uint32_t& BytesRead) {
-    BytesRead = 0;
-    if (!OpenFile())
-        return false;
-    const HidReadResult result = FHidFileHandle->Read(static_cast<uint8_t*>(Report), ToRead, -1);
-    if (result.status != HidReadResult::Data)
-        return false;
-    BytesRead = result.bytes;
-    return true;
-}
-
-bool THidDevice::GetFeature(void* Report, uint32_t Size) {
-    return OpenFile() && FHidFileHandle->GetFeature(static_cast<uint8_t*>(Report), Size);
-}
-
-bool THidDevice::SetFeature(const void* Report, uint32_t Size) {
-    return OpenFile() && FHidFileHandle->SetFeature(static_cast<const uint8_t*>(Report), Size);
-}
-
-bool THidDevice::GetInputReport(void* Report, uint32_t Size) {
-    return OpenFile() && FHidFileHandle->GetInputReport(static_cast<uint8_t*>(Report), Size);
-}
-
-bool THidDevice::SetOutputReport(const void* Report, uint32_t Size) {
-    return OpenFile() && FHidFileHandle->SetOutputReport(static_cast<const uint8_t*>(Report), Size);
-}
-
-bool THidDevice::FlushQueue() {
-    return OpenFile() && FHidFileHandle->FlushQueue();
-}
-
 namespace {
 
 // A cached device string: asked while it is empty and the device can be opened, and the
@@ -436,11 +369,6 @@ std::string THidDevice::VendorName() {
 std::string THidDevice::ProductName() {
     return CachedString(*this, FHidFileHandle, FProductName,
                         [](IHidHandle& h, std::string& t) { return h.GetProductString(t); });
-}
-
-std::string THidDevice::SerialNumber() {
-    return CachedString(*this, FHidFileHandle, FSerialNumber,
-                        [](IHidHandle& h, std::string& t) { return h.GetSerialNumberString(t); });
 }
 
 // The reader

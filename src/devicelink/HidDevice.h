@@ -30,11 +30,6 @@ class THidDeviceReadThread {
     THidDeviceReadThread(const THidDeviceReadThread&) = delete;
     THidDeviceReadThread& operator=(const THidDeviceReadThread&) = delete;
 
-    const std::string& ThreadName() const { return FThreadName; }
-    void SetThreadName(const std::string& name) { FThreadName = name; }
-    // ThreadName followed by " {THidDeviceReadThread}" when set, else the class name.
-    std::string DebuggerName() const;
-
   private:
     friend class THidDevice;
     struct State;
@@ -47,7 +42,6 @@ class THidDeviceReadThread {
     static void Run(std::shared_ptr<State> s);
     static void HandOver(const std::shared_ptr<State>& s, bool delivery);
 
-    std::string FThreadName;
     std::shared_ptr<State> S;
     std::thread T;
 };
@@ -86,8 +80,6 @@ class THidDevice {
     // Never raises; false when the device is unplugged, not checked out, cannot be opened, or
     // the system refused the write.
     bool WriteFile(const void* Report, uint32_t ToWrite, uint32_t& BytesWritten);
-    // A blocking read of one input report on the synchronous handle (report-ID byte first).
-    bool ReadFile(void* Report, uint32_t ToRead, uint32_t& BytesRead);
 
     // The input-report handler. Setting a handler on a checked-out, plugged-in device with read
     // and write access starts its reader; swapping handlers leaves the reader running; setting
@@ -96,8 +88,8 @@ class THidDevice {
     void SetOnData(THidDataEvent handler);
     const THidDataErrorEvent& OnDataError() const { return FDataError; }
     void SetOnDataError(THidDataErrorEvent handler) { FDataError = std::move(handler); }
+    // The unplug handler is the controller's OnDeviceUnplug.
     const THidPlugEvent& OnUnplug() const { return FUnplug; }
-    void SetOnUnplug(THidPlugEvent handler) { FUnplug = std::move(handler); }
 
     // The reader's wake-up slice in milliseconds (10 to 10000; other values are ignored).
     int32_t ThreadSleepTime() const;
@@ -108,21 +100,10 @@ class THidDevice {
     // Handles, opened on demand while the device is accessible.
     bool OpenFile();
     void CloseFile();
-    bool OpenFileEx(THidOverlappedMode Mode);
-    void CloseFileEx(THidOverlappedMode Mode);
-    bool CancelIO(THidOverlappedMode Mode);
-
-    // Report transfers and queue control on the synchronous handle.
-    bool GetFeature(void* Report, uint32_t Size);
-    bool SetFeature(const void* Report, uint32_t Size);
-    bool GetInputReport(void* Report, uint32_t Size);
-    bool SetOutputReport(const void* Report, uint32_t Size);
-    bool FlushQueue();
 
     // The device's strings (UTF-8), asked while accessible and then cached; empty otherwise.
     std::string VendorName();
     std::string ProductName();
-    std::string SerialNumber();
 
   private:
     friend class THidDeviceController;
@@ -150,21 +131,17 @@ class THidDevice {
     bool FIsEnumerated = false;
     std::unique_ptr<IHidHandle> FHidFileHandle;
     std::shared_ptr<HidReadChannel> FHidOverlappedRead;  // the read handle, shared with the reader
-    std::unique_ptr<IHidHandle> FHidOverlappedWrite;
     THidAttributes FAttributes;
     std::unique_ptr<THidPnPInfo> FPnPInfo;
     std::string FVendorName;
     std::string FProductName;
     std::unique_ptr<THidPreparsedData> FPreparsedData;
     bool FPreparsedDataFetched = false;
-    std::string FSerialNumber;
     THidDataEvent FData;
     THidDataErrorEvent FDataError;
     THidPlugEvent FUnplug;
     // Whether the handlers are still the ones the controller gave at creation.
     bool FDataFromController = true;
-    bool FDataErrorFromController = true;
-    bool FUnplugFromController = true;
     bool FHasReadWriteAccess = false;
     std::unique_ptr<THidDeviceReadThread> FDataThread;
 };

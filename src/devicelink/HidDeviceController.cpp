@@ -29,14 +29,14 @@ THidDeviceController::THidDeviceController(IHidPlatform& platform, IMainThread& 
         return;
     }
     FHidGuid = FPlatform.InterfaceClass();
-    // The first rebuild runs when the event loop first runs the hand-over's calls; -1 makes it
-    // fire OnDeviceChange even when no device is present.
+    // The first rebuild runs when the event loop first runs the hand-over's calls; it fires
+    // OnDeviceChange even when no device is present.
     std::weak_ptr<THidDeviceController*> self = FSelf;
     FMainThread.Post([self] {
         if (auto alive = self.lock()) {
             THidDeviceController* controller = *alive;
             controller->FLoading = false;
-            controller->HandleDeviceChangeMessage(-1);
+            controller->Rebuild(true);
         }
     });
 }
@@ -77,18 +77,10 @@ void THidDeviceController::SetOnDeviceData(THidDataEvent handler) {
     }
 }
 
-void THidDeviceController::SetOnDeviceDataError(THidDataErrorEvent handler) {
-    FDevDataErrorEvent = std::move(handler);
-    for (THidDevice* device : FList) {
-        if (device->FDataErrorFromController)
-            device->FDataError = FDevDataErrorEvent;
-    }
-}
-
 void THidDeviceController::SetOnDeviceUnplug(THidPlugEvent handler) {
     FDevUnplugEvent = std::move(handler);
     for (THidDevice* device : FList) {
-        if (device->FUnplugFromController && device->FIsPluggedIn) {
+        if (device->FIsPluggedIn) {
             device->FUnplug = FDevUnplugEvent;
         }
     }
@@ -101,10 +93,6 @@ void THidDeviceController::SetDevThreadSleepTime(int32_t milliseconds) {
         if (device->ThreadSleepTime() == old)
             device->SetThreadSleepTime(milliseconds);
     }
-}
-
-std::string THidDeviceController::HidVersion() const {
-    return FAvailable ? FPlatform.ServiceVersion() : std::string();
 }
 
 THidDevice* THidDeviceController::ListItem(int32_t Idx) const {
@@ -126,16 +114,15 @@ void THidDeviceController::HandleNotification() {
         const IHidPlatform::Notice notice = FPlatform.TakeChangeNotification();
         if (notice == IHidPlatform::Notice::None)
             return;
-        HandleDeviceChangeMessage(0);
+        Rebuild(false);
     }
 }
 
-void THidDeviceController::HandleDeviceChangeMessage(long lParam) {
+void THidDeviceController::Rebuild(bool announce) {
     if (FDestroying || FInDeviceChange)
         return;
-    FLParam = lParam;
     FlagScope inDeviceChange(FInDeviceChange);
-    DeviceChange();
+    RebuildList(announce);
 }
 
 // The rebuild
@@ -159,7 +146,11 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::CollectPresentDev
 }
 
 void THidDeviceController::DeviceChange() {
-    bool changed = FLParam == -1;
+    RebuildList(false);
+}
+
+void THidDeviceController::RebuildList(bool announce) {
+    bool changed = announce;
     // Nothing in the list changes before the collection has finished: an error here leaves the
     // list and the counters as they were, and the devices collected so far are released.
     std::vector<std::unique_ptr<THidDevice>> collected = CollectPresentDevices();
@@ -511,8 +502,6 @@ void THidDeviceController::DeviceDestroyed(THidDevice* device, const Inheritance
         auto* fresh = new THidDevice(std::move(device->FPnPInfo), this);
         fresh->FData = inherited.data;
         fresh->FDataFromController = inherited.dataFromController;
-        fresh->FUnplug = inherited.unplug;
-        fresh->FUnplugFromController = inherited.unplugFromController;
         fresh->SetThreadSleepTime(inherited.sleepTime);
         *pos = fresh;
     } catch (...) {

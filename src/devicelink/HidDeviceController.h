@@ -32,7 +32,8 @@ class THidDeviceController {
     THidDeviceController(const THidDeviceController&) = delete;
     THidDeviceController& operator=(const THidDeviceController&) = delete;
 
-    // Events. Setting OnDeviceChange after the first rebuild has run also runs a rebuild at once.
+    // Events. Setting OnDeviceChange after the first rebuild has run also runs a rebuild at once
+    // (which fires it when the device set changed).
     const THidEnumerateEvent& OnEnumerate() const { return FEnumerateEvent; }
     void SetOnEnumerate(THidEnumerateEvent handler) { FEnumerateEvent = std::move(handler); }
     const THidNotifyEvent& OnDeviceChange() const { return FDeviceChangeEvent; }
@@ -45,17 +46,13 @@ class THidDeviceController {
     // that still has the one it started with (not replaced by its holder).
     const THidDataEvent& OnDeviceData() const { return FDevDataEvent; }
     void SetOnDeviceData(THidDataEvent handler);
-    const THidDataErrorEvent& OnDeviceDataError() const { return FDevDataErrorEvent; }
-    void SetOnDeviceDataError(THidDataErrorEvent handler);
     const THidPlugEvent& OnDeviceUnplug() const { return FDevUnplugEvent; }
     void SetOnDeviceUnplug(THidPlugEvent handler);
 
     int32_t DevThreadSleepTime() const { return FDevThreadSleepTime; }
     void SetDevThreadSleepTime(int32_t milliseconds);
     const std::string& Version() const { return FVersion; }
-    void SetVersion(const std::string& value) { FDummy = value; }  // the version is fixed
     const std::string& HidGuid() const { return FHidGuid; }
-    std::string HidVersion() const;
 
     // Calls OnEnumerate for each plugged-in listed device, in list order, until it returns
     // false; returns the number of calls made.
@@ -101,7 +98,11 @@ class THidDeviceController {
   private:
     friend class THidDevice;
 
-    void HandleDeviceChangeMessage(long lParam);
+    // One rebuild unless one is under way; announce fires OnDeviceChange even when nothing
+    // changed (the first rebuild).
+    void Rebuild(bool announce);
+    // The rebuild itself (DeviceChange's body).
+    void RebuildList(bool announce);
     std::vector<std::unique_ptr<THidDevice>> CollectPresentDevices();
     THidDevice* CreateDevice(std::unique_ptr<THidPnPInfo> pnpInfo);
     bool CheckOutStep(THidDevice*& HidDev, int32_t Idx, bool Wish);
@@ -117,8 +118,6 @@ class THidDeviceController {
     struct Inheritance {
         THidDataEvent data;
         bool dataFromController = true;
-        THidPlugEvent unplug;
-        bool unplugFromController = true;
         int32_t sleepTime = 100;
     };
     // A device that is being destroyed leaves the list (or gives its place to a fresh object).
@@ -132,18 +131,15 @@ class THidDeviceController {
     THidNotifyEvent FDeviceChangeEvent;
     THidEnumerateEvent FEnumerateEvent;
     THidDataEvent FDevDataEvent;
-    THidDataErrorEvent FDevDataErrorEvent;
     THidPlugEvent FDevUnplugEvent;
     THidPlugEvent FRemovalEvent;
     int32_t FDevThreadSleepTime = 100;
     std::string FVersion = "1.0.35";
-    std::string FDummy;
     std::vector<THidDevice*> FList;
     int32_t FNumCheckedInDevices = 0;
     int32_t FNumCheckedOutDevices = 0;
     int32_t FNumUnpluggedDevices = 0;
     bool FInDeviceChange = false;
-    long FLParam = 0;
     bool FLoading = true;  // until the first rebuild has run
     bool FDestroying = false;
     std::shared_ptr<THidDeviceController*> FSelf;  // lets a queued call see that we are gone

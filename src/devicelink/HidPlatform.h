@@ -77,19 +77,10 @@ class IHidHandle {
     virtual HidReadResult Read(uint8_t* buffer, uint32_t capacity, int timeoutMs) = 0;
     // Makes a Read under way, or the next one, return Cancelled at once. Any thread.
     virtual void CancelRead() = 0;
-    // Drops the input reports queued for this handle.
-    virtual bool FlushQueue() = 0;
 
-    // Feature and direct input/output report transfers; byte 0 of `report` is the report ID.
-    virtual bool GetFeature(uint8_t* report, uint32_t size) = 0;
-    virtual bool SetFeature(const uint8_t* report, uint32_t size) = 0;
-    virtual bool GetInputReport(uint8_t* report, uint32_t size) = 0;
-    virtual bool SetOutputReport(const uint8_t* report, uint32_t size) = 0;
-
-    // The device's manufacturer, product and serial-number strings (UTF-8); false when absent.
+    // The device's manufacturer and product strings (UTF-8); false when absent.
     virtual bool GetManufacturerString(std::string& text) = 0;
     virtual bool GetProductString(std::string& text) = 0;
-    virtual bool GetSerialNumberString(std::string& text) = 0;
 };
 
 // The operating system as the device link sees it. Every call comes from the main thread, except
@@ -102,8 +93,6 @@ class IHidPlatform {
     virtual bool IsAvailable() const = 0;
     // The device-interface class the platform lists (a GUID text).
     virtual std::string InterfaceClass() const { return kStandardHidGuid; }
-    // The version text of the platform's HID service; empty when it has none.
-    virtual std::string ServiceVersion() const { return {}; }
 
     // Lists the present HID interfaces, in the platform's order. False when the platform
     // refused the listing (the caller then takes the set as empty).

@@ -59,9 +59,6 @@ enum class THidAccess {
     Write,
 };
 
-// The device's overlapped handles, by their use.
-enum class THidOverlappedMode { omhRead, omhWrite };
-
 // The standard HID device-interface class.
 inline constexpr const char* kStandardHidGuid = "{4D1E55B2-F16F-11CF-88CB-001111000030}";
 

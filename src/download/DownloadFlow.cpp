@@ -198,6 +198,12 @@ void DownloadFlow::ShowKept(const std::vector<std::uint8_t>& header,
                             const std::vector<std::uint8_t>& readings, TemperatureUnit unit) {
     if (header.empty())
         throw std::runtime_error("The kept download has no header report.");
+    if (phase_ == DownloadPhase::Staging)
+        throw std::runtime_error("A download is under way.");
+    // The plugged card's header (if any) waits for DOWNLOAD, as another card's does.
+    std::vector<std::uint8_t> cardHeader = pendingHeader_.empty() ? header_ : pendingHeader_;
+    if (!cardPresent_)
+        cardHeader.clear();
     resultsShown_ = false;
     pendingHeader_.clear();
     HeaderReport(header[0], header.data() + 1, header.size() - 1);
@@ -213,6 +219,10 @@ void DownloadFlow::ShowKept(const std::vector<std::uint8_t>& header,
     keep_ = false;
     Finish(received_.size() >= ExpectedBytes(), {});
     keep_ = true;
+    if (!cardHeader.empty() && cardHeader != header_)
+        pendingHeader_ = std::move(cardHeader);
+    view_.downloadEnabled = cardPresent_;  // a plugged card can still be downloaded
+    Publish();
 }
 
 void DownloadFlow::Finish(bool complete, const std::string& reason) {

@@ -207,4 +207,28 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
     return layout;
 }
 
+PrintLayout keepPages(const PrintLayout& layout, const std::function<bool(int page)>& wanted) {
+    PrintLayout kept{layout.title, 0, {}};
+    kept.steps.reserve(layout.steps.size());
+    int page = 1;
+    bool keep = wanted(page);
+    kept.pageCount = keep ? 1 : 0;
+    for (const DrawStep& step : layout.steps) {
+        if (std::holds_alternative<StartPage>(step)) {
+            keep = wanted(++page);
+            if (keep && kept.pageCount++ > 0)
+                kept.steps.push_back(step);
+        } else if (keep || std::holds_alternative<UseFont>(step) ||
+                   std::holds_alternative<UsePenWidth>(step) ||
+                   std::holds_alternative<UseMetricMapping>(step)) {
+            kept.steps.push_back(step);
+        }
+    }
+    if (kept.pageCount == 0) {
+        throw PrintLayoutError("The chosen pages are not in \"" + layout.title + "\", which has " +
+                               std::to_string(page) + (page == 1 ? " page." : " pages."));
+    }
+    return kept;
+}
+
 }  // namespace halvik

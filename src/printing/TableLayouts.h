@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -70,6 +71,12 @@ AllRowsGeometry allRowsGeometry(const PrinterMetrics& metrics, int gridRowCount)
 // title, two rules and "Page : p    Total:P"; the logo and PID caption on page 1 only.
 PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
                           const PrinterMetrics& metrics, const TextMeasurer& measurer);
+
+// The pages of layout for which wanted(page) holds (pages counted from 1), in their order and
+// with their own page numbers and footers: the settings steps (fonts, pen, mapping) of the pages
+// left out still apply, their drawing steps are dropped. Throws PrintLayoutError when no page of
+// the layout is wanted.
+PrintLayout keepPages(const PrintLayout& layout, const std::function<bool(int page)>& wanted);
 
 // The face and size of the PID caption on page 1 of Print All, written before any font is chosen.
 FontSpec allRowsPidCaptionFont();

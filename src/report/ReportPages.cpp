@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "report/Captions.h"
+
 namespace halvik {
 
 namespace {
@@ -72,13 +74,23 @@ TRpPage1::TRpPage1(std::string_view webAddress) : TRpPage("RpPage1") {
     RpLabel19 = AddLabel(p, "RpLabel19", 612, 252, 100, 30, 14, "");
     RpLabel20 = AddLabel(p, "RpLabel20", 341, 61, 147, 30, 24, "Data Report");
     RpLabel23 = AddLabel(p, "RpLabel23", 654, 822, 121, 30, 12, std::string(webAddress));
-    RpLabel24 = AddLabel(p, "RpLabel24", 654, 153, 100, 30, 14, kDegreesCelsius);
-    RpLabel25 = AddLabel(p, "RpLabel25", 654, 189, 100, 30, 14, kDegreesCelsius);
+    RpLabel24 = AddLabel(p, "RpLabel24", kUnitLeft, 153, 100, 30, 14, kDegreesCelsius);
+    RpLabel25 = AddLabel(p, "RpLabel25", kUnitLeft, 189, 100, 30, 14, kDegreesCelsius);
     RpLabel26 = AddLabel(p, "RpLabel26", 317, 102, 206, 30, 18, "Temperature Statistics");
     RpLabel27 = AddLabel(p, "RpLabel27", 85, 284, 148, 30, 14, Caption("Elapsed Time", 21));
     RpLabel28 = AddLabel(p, "RpLabel28", 231, 288, 100, 30, 14, "");
-    RpLabel29 = AddLabel(p, "RpLabel29", 654, 220, 100, 30, 14, kDegreesCelsius);
+    RpLabel29 = AddLabel(p, "RpLabel29", kUnitLeft, 220, 100, 30, 14, kDegreesCelsius);
     RpImage5 = AddImage(p, "RpImage5", 21, 9, 153, 73);
+    // Between the statistics and the chart; an empty caption prints nothing.
+    RpLabel30 = AddLabel(p, "RpLabel30", 464, 316, 300, 30, 12, "");
+}
+
+void TRpPage1::PlaceUnitCaptions() {
+    const std::pair<TRpLabel*, TRpLabel*> pairs[] = {
+        {RpLabel16, RpLabel24}, {RpLabel17, RpLabel25}, {RpLabel18, RpLabel29}};
+    for (auto [value, unit] : pairs)
+        unit->SetLeft(
+            FollowingCaptionLeft(kUnitLeft, value->Left(), value->GetTextWidth(), kUnitGap));
 }
 
 TRpPage2::TRpPage2(std::string_view webAddress) : TRpPage("RpPage2") {

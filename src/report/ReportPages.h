@@ -47,6 +47,14 @@ class TRpPage1 final : public TRpPage {
     TRpLabel* RpLabel28;  // elapsed time
     TRpLabel* RpLabel29;  // unit after the mean kinetic temperature
     TRpImage* RpImage5;   // holds no picture
+    TRpLabel* RpLabel30;  // readings left out of the statistics; empty for most cards
+
+    // Moves each unit caption (RpLabel24, 25, 29) right to follow its value (RpLabel16, 17, 18)
+    // where the value, in its font, would reach it; back to its designed place otherwise. Call
+    // after setting the captions.
+    void PlaceUnitCaptions();
+    static constexpr int kUnitLeft = 654;  // the unit captions' designed left edge
+    static constexpr double kUnitGap = 2;  // points between a value and its unit at least
 };
 
 // The chart report page (RpPage2): chart, PID and logo; 788 x 841 points.

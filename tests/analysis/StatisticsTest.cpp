@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "TestLocales.h"
@@ -85,8 +86,10 @@ TEST(MeanKineticTemperature, SameBitsAsThePlainFormula) {
 }
 
 TEST(MeanKineticTemperature, ReadingsOutsideAnyTemperatureRange) {
+    // Every term rounds to 1: the MKT is then the readings' harmonic mean, not infinite.
     const long double huge[] = {1e38L, 3e38L};
-    EXPECT_EQ(StatisticText(MeanKineticTemperature(huge), test::English()), "INF");
+    EXPECT_EQ(StatisticText(MeanKineticTemperature(huge), test::English()),
+              "150000000000000000000000000000000000000.0");
     const long double absoluteZero[] = {-273.15L};
     EXPECT_EQ(StatisticText(MeanKineticTemperature(absoluteZero), test::English()), "-273.0");
     const long double belowAbsoluteZero[] = {-1000.0L, 20.0L};
@@ -172,6 +175,138 @@ TEST(ComputeStatistics, NoReadingsIsAnError) {
     EXPECT_THROW(ComputeStatistics(WorkedExample({}, TemperatureUnit::Celsius), test::English()),
                  LoggerError);
     EXPECT_THROW(MeanKineticTemperature({}), LoggerError);
+}
+
+TEST(IsPossibleTemperature, FiniteSinglePrecisionAndNotBelowAbsoluteZero) {
+    struct Case {
+        long double value;
+        TemperatureUnit unit;
+        bool possible;
+    };
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const Case cases[] = {
+        {-25.0L, TemperatureUnit::Celsius, true},
+        {-273.1L, TemperatureUnit::Celsius, true},
+        {-273.15L, TemperatureUnit::Celsius, true},
+        {-273.2L, TemperatureUnit::Celsius, false},
+        {-274.0L, TemperatureUnit::Celsius, false},  // bytes 0x87 0x89
+        {-459.6L, TemperatureUnit::Fahrenheit, true},
+        {-461.2L, TemperatureUnit::Fahrenheit, false},   // -274 °C
+        {-300.0L, TemperatureUnit::Fahrenheit, true},    // -184 °C
+        {3.39e38L, TemperatureUnit::Celsius, true},      // exponent byte 254, mantissa 127
+        {3.403e38L, TemperatureUnit::Celsius, false},    // exponent byte 255, as the grid shows it
+        {6.101e38L, TemperatureUnit::Fahrenheit, true},  // exponent byte 254 in °F
+        {6.125e38L, TemperatureUnit::Fahrenheit, false},
+        {inf, TemperatureUnit::Celsius, false},
+        {-inf, TemperatureUnit::Fahrenheit, false},
+        {std::numeric_limits<long double>::quiet_NaN(), TemperatureUnit::Celsius, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsPossibleTemperature(c.value, c.unit), c.possible)
+            << static_cast<double>(c.value) << (c.unit == TemperatureUnit::Celsius ? " C" : " F");
+}
+
+struct LeftOutCase {
+    const char* name;
+    std::vector<long double> values;
+    TemperatureUnit unit;
+    const char* maximum;
+    const char* minimum;
+    const char* mkt;
+    const char* leftOut;
+    std::vector<ImpossibleReading> impossible;
+};
+
+TEST(ComputeStatistics, ImpossibleReadingsAreLeftOutAndCounted) {
+    const LeftOutCase cases[] = {
+        {"ordinary",
+         {20.0L, 25.0L, 30.0L},
+         TemperatureUnit::Celsius,
+         "   30.0",
+         "   20.0",
+         "25.9",
+         "",
+         {}},
+        {"below absolute zero",
+         {20.0L, -274.0L, 25.0L, 30.0L},
+         TemperatureUnit::Celsius,
+         "   30.0",
+         "   20.0",
+         "25.9",
+         "1 reading left out (not real temperatures)",
+         {{2, "-274.0"}}},
+        {"exponent byte 255",
+         {3.403e38L, 20.0L, 25.0L, 30.0L, -3.403e38L},
+         TemperatureUnit::Celsius,
+         "   30.0",
+         "   20.0",
+         "25.9",
+         "2 readings left out (not real temperatures)",
+         {{1, "340300000000000000000000000000000000000.0"},
+          {5, "-340300000000000000000000000000000000000.0"}}},
+        {"fahrenheit",
+         {68.0L, -461.2L, 77.0L, 86.0L},
+         TemperatureUnit::Fahrenheit,
+         "   86.0",
+         "   68.0",
+         "78.5",
+         "1 reading left out (not real temperatures)",
+         {{2, "-461.2"}}},
+        {"none left",
+         {-274.0L, 3.403e38L},
+         TemperatureUnit::Celsius,
+         "   n/a",
+         "   n/a",
+         "n/a",
+         "2 readings left out (not real temperatures)",
+         {{1, "-274.0"}, {2, "340300000000000000000000000000000000000.0"}}},
+        {"huge but finite",
+         {1e38L, 3e38L},
+         TemperatureUnit::Celsius,
+         "   300000000000000000000000000000000000000.0",
+         "   100000000000000000000000000000000000000.0",
+         "150000000000000000000000000000000000000.0",
+         "",
+         {}},
+    };
+    for (const LeftOutCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StatisticsCaptions s =
+            ComputeStatistics(WorkedExample(c.values, c.unit), test::English());
+        EXPECT_EQ(s.maximum, c.maximum);
+        EXPECT_EQ(s.minimum, c.minimum);
+        EXPECT_EQ(s.mkt, c.mkt);
+        EXPECT_EQ(s.leftOut, c.leftOut);
+        EXPECT_EQ(s.impossible, c.impossible);
+        EXPECT_EQ(s.impossibleMessage.empty(), c.impossible.empty());
+        // The elapsed time still counts every reading.
+        EXPECT_EQ(s.elapsed, ElapsedText(static_cast<int>(c.values.size())));
+        for (const std::string& caption : {s.maximum, s.minimum, s.mkt}) {
+            for (const char* bad : {"INF", "inf", "NAN", "nan", "e+", "E+"})
+                EXPECT_EQ(caption.find(bad), std::string::npos) << caption;
+        }
+    }
+}
+
+TEST(ImpossibleReadingsMessage, NamesEachReadingWithItsValue) {
+    EXPECT_EQ(ImpossibleReadingsMessage({}, TemperatureUnit::Celsius), "");
+    EXPECT_EQ(ImpossibleReadingsMessage({{7, "-274.0"}}, TemperatureUnit::Celsius),
+              "1 reading cannot be a real temperature (not a finite number, or below absolute "
+              "zero). It is shown as the card sent it, but left out of the maximum, the minimum "
+              "and the MKT: reading 7 (-274.0 °C).");
+    const std::string two =
+        ImpossibleReadingsMessage({{1, "-461.2"}, {9, "612500000000000000000000000000000000000.0"}},
+                                  TemperatureUnit::Fahrenheit);
+    EXPECT_NE(two.find("2 readings cannot be real temperatures"), std::string::npos) << two;
+    EXPECT_NE(two.find("They are shown"), std::string::npos) << two;
+    EXPECT_NE(two.find(": reading 1 (-461.2 °F), reading 9 (6125"), std::string::npos) << two;
+
+    std::vector<ImpossibleReading> many;
+    for (int i = 1; i <= 13; ++i)
+        many.push_back({i, "-274.0"});
+    const std::string listed = ImpossibleReadingsMessage(many, TemperatureUnit::Celsius);
+    EXPECT_NE(listed.find("reading 10 (-274.0 °C) and 3 more."), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("reading 11"), std::string::npos) << listed;
 }
 
 }  // namespace

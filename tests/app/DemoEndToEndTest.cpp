@@ -17,6 +17,7 @@
 
 #include "AppTestSupport.h"
 #include "app/DemoCard.h"
+#include "records/RecordStore.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 
@@ -87,8 +88,8 @@ TEST(DemoEndToEnd, DownloadTheDemoCardCopyToTheRealClipboardAndKeepAScreenshot) 
     for (int row = 1; row <= 1440; row += 97) {
         EXPECT_EQ(cells.cell(3, row), "            " + temperatureText(values[row - 1])) << row;
     }
-    ASSERT_EQ(window.Chart1->readingSeries().size(), 1u);
-    EXPECT_EQ(window.Chart1->readingSeries()[0]->count(), 1440);
+    ASSERT_NE(window.Chart1->readingSeries(), nullptr);
+    EXPECT_EQ(window.Chart1->readingSeries()->count(), 1440);
     EXPECT_EQ(window.Chart1->pointLabel(0), "12Jan26  08:00");
     EXPECT_GT(window.Label12->text().trimmed().toDouble(), 8.0);
     EXPECT_EQ(window.Label19->text(), "5 Day(s),  23 Hour(s),  54 Minute(s)");
@@ -259,6 +260,52 @@ TEST(Programs, HalvikDemoDrivenByClicksCopiesToTheClipboardOfAnotherProcess) {
     if (!demo.waitForFinished(5000)) {
         demo.kill();
         demo.waitForFinished(5000);
+    }
+}
+
+TEST(Programs, HalvikShowsARecordGivenOnItsCommandLineWithoutACard) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    Record record;
+    const LoggerCardImage image = cardWith({3.5, 4.0, 4.5});
+    record.header.assign(image.Header().begin(), image.Header().end());
+    record.readings = image.Stream();
+    record.downloadedAt = std::chrono::sys_seconds(std::chrono::seconds(1767945600));
+    record.host = "test";
+    record.programVersion = "0.1";
+    record.complete = true;
+    const KeptRecord kept = KeepRecord(record, folder.path().toStdString());
+    const QString name = QString::fromStdString(kept.path.filename().string());
+
+    QProcess halvik;
+    halvik.start(HALVIK_BINARY, {QString::fromStdString(kept.path.string())});
+    ASSERT_TRUE(halvik.waitForStarted(5000));
+    std::optional<QString> found;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            found = runCommand("xdotool", {"search", "--onlyvisible", "--pid",
+                                           QString::number(halvik.processId()), "--name", name});
+            return found.has_value() && !found->trimmed().isEmpty();
+        },
+        20000));
+    const QString window = found->trimmed().split('\n').first();
+    QStringList lines;
+    waitFor(
+        [&] {
+            click(window, 226, 647);  // Copy All
+            const std::optional<QString> text =
+                runCommand("xclip", {"-o", "-selection", "clipboard"});
+            lines = text ? text->split("\r\n") : QStringList();
+            return lines.size() == 3;
+        },
+        20000);
+    EXPECT_EQ(lines, (QStringList{"1\t  07 JAN  14\t    09:00\t            3.5",
+                                  "2\t  07 JAN  14\t    09:06\t            4.0",
+                                  "3\t  07 JAN  14\t    09:12\t            4.5"}));
+    halvik.terminate();
+    if (!halvik.waitForFinished(5000)) {
+        halvik.kill();
+        halvik.waitForFinished(5000);
     }
 }
 

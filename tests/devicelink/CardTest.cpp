@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "DeviceLinkFixture.h"
@@ -168,6 +169,7 @@ TEST_F(CardImageFile, BadFilesGiveAClearError) {
     countMismatch[20] = 3;  // announces 3 readings, holds 2
     const Case cases[] = {
         {"empty", {}, "is 0 bytes long"},
+        {"one byte", {7}, "is 1 byte long"},
         {"short header", std::vector<uint8_t>(63, 0), "is 63 bytes long"},
         {"odd stream", oddStream, "an odd number"},
         {"count mismatch", countMismatch, "announces 3 readings but the file holds 2"},
@@ -192,6 +194,17 @@ TEST_F(CardImageFile, BadFilesGiveAClearError) {
     } catch (const CardImageError& e) {
         EXPECT_NE(std::string(e.what()).find("cannot be opened"), std::string::npos);
     }
+    // A folder given as the card image is named, not reported in the stream library's words.
+    const std::string folder = path + ".d";
+    std::filesystem::create_directory(folder);
+    try {
+        LoggerCardImage::Load(folder);
+        ADD_FAILURE() << "loaded";
+    } catch (const CardImageError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Card image " + folder + ": is a folder; give the card image file inside it");
+    }
+    std::filesystem::remove(folder);
     EXPECT_THROW(LoggerCardImage::Make({}, {}, {}).Save("/nonexistent-dir/card.bin"),
                  CardImageError);
 }

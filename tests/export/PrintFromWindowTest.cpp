@@ -30,6 +30,10 @@ class AnsweringDialogs : public PrintDialogs {
         if (chooseLandscape) {
             printer.setPageOrientation(QPageLayout::Landscape);
         }
+        if (pageRange.first > 0) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(pageRange.first, pageRange.second);
+        }
         if (!printerName.isEmpty()) {
             printer.setPrinterName(printerName);
         } else if (!outputFile.isEmpty()) {
@@ -41,6 +45,7 @@ class AnsweringDialogs : public PrintDialogs {
 
     bool answer = true;
     bool chooseLandscape = false;
+    std::pair<int, int> pageRange{0, 0};  // "Pages from … to …", when first is not 0
     QString outputFile;
     QString printerName;
     std::vector<PrintDialogName> asked;
@@ -149,6 +154,35 @@ TEST_F(PrintFromWindow, PrintAllPrintsEveryRowOnNumberedPortraitPages) {
     EXPECT_TRUE(last.contains("1440")) << last.toStdString();
     EXPECT_TRUE(last.contains("07:54")) << last.toStdString();
     EXPECT_FALSE(last.contains("PID")) << last.toStdString();
+}
+
+TEST_F(PrintFromWindow, APageRangeFromTheDialogPrintsThosePagesOnly) {
+    TForm3& w = *window;
+    const int total = allRowsGeometry(printerMetrics(printer()), 1441).pageCount;
+    ASSERT_GE(total, 4);
+    dialogs.pageRange = {2, 3};
+    w.BitBtn10->click();
+    ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
+    const QString file = dialogs.outputFile;
+    EXPECT_EQ(pdfInfo(file, "Pages"), "2");
+    // Each printed page is the page of the whole printout, numbered as there.
+    const QString of = " Total:" + QString::number(total);
+    EXPECT_TRUE(pageText(file, 1).contains("Page : 2" + of)) << pageText(file, 1).toStdString();
+    EXPECT_TRUE(pageText(file, 2).contains("Page : 3" + of)) << pageText(file, 2).toStdString();
+    EXPECT_FALSE(pageText(file, 1).contains("PID")) << "the PID caption is on page 1 only";
+
+    // Select & Print honours a range too; one past its last page is an error, not a blank sheet.
+    w.StringGrid1->selectRowRange(1, 100);
+    dialogs.pageRange = {2, 2};
+    w.BitBtn2->click();
+    ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
+    EXPECT_EQ(pdfInfo(file, "Pages"), "1");
+    EXPECT_TRUE(pageText(file, 1).contains("SELECTED TEMPERATURE DETAILS"));
+    dialogs.pageRange = {4, 9};
+    w.BitBtn2->click();
+    EXPECT_EQ(recorder.errors(),
+              std::vector<QString>{"The chosen pages are not in \"SELECTED TEMPERATURE DETAILS\", "
+                                   "which has 3 pages."});
 }
 
 TEST_F(PrintFromWindow, CancelledDialogsPrintNothingButLeaveTheLogoOnTheClipboard) {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QStatusBar>
 #include <QUrl>
 #include <csignal>
 
@@ -222,6 +223,39 @@ TEST_F(ExportWindow, ChartPrintKeepsTheZoomAndLeavesTheLogoOnTheClipboard) {
         0);
 }
 
+// When no program opens the written file, the status bar says where it is; the file is fine, so
+// no error box.
+TEST_F(ExportWindow, NoViewerSaysInTheStatusBarWhereTheReportWasWritten) {
+    ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+    TForm3& w = *window;
+    w.BitBtn6->click();
+    ASSERT_TRUE(waitForViewerCalls(1));
+    QTest::qWait(300);
+    EXPECT_FALSE(w.StatusMessage->text().contains("No program opened"))
+        << "a viewer that opened says nothing";
+
+    qputenv("HALVIK_TEST_VIEWER_FAILS", "1");
+    struct Restore {
+        ~Restore() { qunsetenv("HALVIK_TEST_VIEWER_FAILS"); }
+    } restore;
+    struct Press {
+        QPushButton* button;
+        const char* file;
+    };
+    int calls = 1;
+    for (const Press& press : {Press{w.BitBtn9, "Brisko.pdf"}, Press{w.BitBtn6, "Brisko_C.pdf"}}) {
+        SCOPED_TRACE(press.file);
+        w.showStatusMessage({});
+        press.button->click();
+        ASSERT_TRUE(waitForViewerCalls(++calls));
+        EXPECT_TRUE(waitFor([&] { return !w.StatusMessage->text().trimmed().isEmpty(); }, 10000));
+        EXPECT_EQ(w.StatusMessage->text().trimmed(),
+                  "No program opened the report. It was written to " + path(press.file));
+        EXPECT_TRUE(recorder.messages.empty());
+        EXPECT_EQ(qpdfCheck(path(press.file)).exitCode, 0);
+    }
+}
+
 // The date and time labels of the data report, copied from the grid with their blanks.
 struct LabelCase {
     const char* name;
@@ -336,7 +370,7 @@ TEST_P(ReportWriteFailure, ShowsTheFileCreationErrorAndOpensNoViewer) {
 
     const QString reason = c.folderInTheWay ? "Is a directory" : "File too large";
     EXPECT_EQ(recorder.errors(),
-              std::vector<QString>{"Cannot create file \"" + name + "\". " + reason});
+              std::vector<QString>{"Cannot create file \"" + path(name) + "\". " + reason});
     QTest::qWait(300);  // a viewer call would have been recorded by now
     EXPECT_EQ(viewerCalls().size(), callsBefore);
     if (c.folderInTheWay) {

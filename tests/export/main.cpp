@@ -37,7 +37,11 @@ int main(int argc, char** argv) {
     if (!script.open(QIODevice::WriteOnly)) {
         return 2;
     }
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$HALVIK_TEST_VIEWER_LOG\"\n");
+    // With HALVIK_TEST_VIEWER_FAILS set it answers as xdg-open does when no program takes the
+    // file (exit status 3).
+    script.write(
+        "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$HALVIK_TEST_VIEWER_LOG\"\n"
+        "[ -z \"$HALVIK_TEST_VIEWER_FAILS\" ] || exit 3\n");
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HALVIK_TEST_VIEWER_LOG", log.toUtf8());

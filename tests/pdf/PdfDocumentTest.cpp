@@ -248,8 +248,6 @@ TEST(PdfDocumentErrors, KindsAndMessages) {
          typeid(EPdfInvalidValue), "Zoom property cannot set to over 10."},
         {[](TPdfDocument& d) { d.CreateDestination()->SetZoom(-1); }, true,
          typeid(EPdfInvalidValue), "Zoom property cannot set to under 0."},
-        {[](TPdfDocument& d) { d.CreateAnnotation(TPdfAnnotationSubType::asLink, {}); }, false,
-         typeid(EPdfInvalidOperation), "AddAnotation --document is null."},
         {[](TPdfDocument& d) {
              TPdfOutlineEntry orphan(&d, nullptr);
              orphan.Save();

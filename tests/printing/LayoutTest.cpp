@@ -306,5 +306,72 @@ TEST(AllRowsLayout, ExactlyRRowsIsOnePageAndOneMoreStartsASecond) {
     }
 }
 
+// ---- A page range chosen in the print dialog ----
+
+std::vector<PlacedText> textsOnPage(const Placed& placed, int page) {
+    std::vector<PlacedText> texts;
+    for (PlacedText t : placed.texts) {
+        if (t.page == page) {
+            t.page = 0;
+            texts.push_back(t);
+        }
+    }
+    return texts;
+}
+
+TEST(KeepPages, TheChosenPagesPrintAsTheyWouldInTheWholePrintout) {
+    const CellStore cells = filledGrid(400);  // 401 grid rows, 71 a page: 6 pages
+    const PrintLayout whole = layoutAllRows({cells, "( PID :1)", {55, 80, 65, 110}, 397, 376},
+                                            kAllRowsTitle, a4At600(), FixedMeasurer());
+    ASSERT_EQ(whole.pageCount, 6);
+    const Placed all = place(whole);
+    struct Case {
+        int from;
+        int to;
+        std::vector<int> pages;  // the pages of the whole printout that come out, in order
+    };
+    for (const Case& c : {Case{2, 3, {2, 3}}, Case{1, 1, {1}}, Case{5, 9, {5, 6}}, Case{6, 6, {6}},
+                          Case{1, 6, {1, 2, 3, 4, 5, 6}}}) {
+        SCOPED_TRACE(std::to_string(c.from) + "-" + std::to_string(c.to));
+        const PrintLayout kept =
+            keepPages(whole, [&](int page) { return page >= c.from && page <= c.to; });
+        EXPECT_EQ(kept.title, whole.title);
+        EXPECT_EQ(kept.pageCount, static_cast<int>(c.pages.size()));
+        const Placed got = place(kept);
+        EXPECT_EQ(got.pages, kept.pageCount);
+        for (std::size_t k = 0; k < c.pages.size(); ++k) {
+            SCOPED_TRACE("page " + std::to_string(c.pages[k]));
+            const std::vector<PlacedText> want = textsOnPage(all, c.pages[k]);
+            const std::vector<PlacedText> have = textsOnPage(got, static_cast<int>(k) + 1);
+            ASSERT_EQ(have.size(), want.size());
+            for (std::size_t i = 0; i < want.size(); ++i) {
+                EXPECT_EQ(have[i].text, want[i].text);
+                EXPECT_EQ(have[i].x, want[i].x);
+                EXPECT_EQ(have[i].y, want[i].y);
+                EXPECT_EQ(have[i].font, want[i].font);
+                EXPECT_EQ(have[i].metric, want[i].metric);
+            }
+        }
+        // The logo is on page 1 of the printout only.
+        const bool firstKept = c.pages.front() == 1;
+        EXPECT_EQ(got.logos.size(), firstKept ? 1u : 0u);
+    }
+}
+
+TEST(KeepPages, ARangeOutsideThePrintoutIsAnError) {
+    const CellStore cells = filledGrid(10);
+    const PrintLayout whole =
+        layoutSelectedRows({cells, "( PID :1)"}, kSelectedRowsTitle, 1, 10, a4At600());
+    ASSERT_EQ(whole.pageCount, 1);
+    try {
+        keepPages(whole, [](int page) { return page >= 2 && page <= 3; });
+        FAIL() << "no error";
+    } catch (const PrintLayoutError& e) {
+        EXPECT_STREQ(
+            e.what(),
+            "The chosen pages are not in \"SELECTED TEMPERATURE DETAILS\", which has 1 page.");
+    }
+}
+
 }  // namespace
 }  // namespace halvik

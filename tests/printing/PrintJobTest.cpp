@@ -1,4 +1,5 @@
-// The print jobs behind Select & Print and Print All, with the dialog and error box replaced.
+// The print jobs behind Select & Print and Print All (TablePrinter, what the window's buttons
+// run), with the dialog and the clipboard replaced where a test needs it.
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -17,19 +18,35 @@ namespace {
 
 using namespace halvik::testing;
 
-// Answers the print dialogs like a user would and records what the window would show.
-class RecordingUi : public PrintUi {
+// Answers the print dialogs like a user would.
+class AnsweringDialogs : public PrintDialogs {
   public:
     std::function<bool(QPrinter&)> answer = [](QPrinter&) { return true; };
-    std::vector<PrintDialogKind> dialogs;
-    QStringList errors;
+    std::vector<PrintDialogName> dialogs;
 
-    bool confirm(QPrinter& printer, PrintDialogKind dialog) override {
+    bool confirm(QPrinter& printer, PrintDialogName dialog) override {
         dialogs.push_back(dialog);
         return answer(printer);
     }
-    void showError(const QString& message) override { errors << message; }
 };
+
+class RefusingClipboard : public PictureClipboard {
+  public:
+    QImage passThrough(const QImage&) override {
+        throw ClipboardError(std::string("another program holds it"));
+    }
+};
+
+// What the window's error box would show for one press.
+template <class Press>
+QString errorOf(Press&& press) {
+    try {
+        press();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
 
 class PrintJobs : public ::testing::Test {
   protected:
@@ -39,7 +56,7 @@ class PrintJobs : public ::testing::Test {
         QGuiApplication::clipboard()->setText("what the user had copied");
     }
     void choosePdfFile(QPageLayout::Orientation orientation = QPageLayout::Portrait) {
-        ui_.answer = [this, orientation](QPrinter& printer) {
+        dialogs_.answer = [this, orientation](QPrinter& printer) {
             useA4PdfFile(printer, file_);
             printer.setPageOrientation(orientation);
             return true;
@@ -48,7 +65,10 @@ class PrintJobs : public ::testing::Test {
 
     QTemporaryDir dir_;
     QString file_;
-    RecordingUi ui_;
+    AnsweringDialogs dialogs_;
+    SystemPictureClipboard clipboard_;
+    QPrinter printer_{QPrinter::HighResolution};
+    TablePrinter tables_{printer_, dialogs_, clipboard_};
     const CellStore cells_ = downloadedGrid(100);
     PrintSources sources_{cells_, "( PID :12 34 56 78 9A)", logoPicture()};
     int rowFirst_ = -1;
@@ -57,18 +77,16 @@ class PrintJobs : public ::testing::Test {
 };
 
 TEST_F(PrintJobs, CancelPrintsNothingButLeavesTheLogoOnTheClipboard) {
-    ui_.answer = [](QPrinter&) { return false; };
-    TablePrinter printer(ui_);
-    EXPECT_EQ(printer.printSelected(sources_, 3, 7, rowFirst_, rowLast_, printLogo_),
+    dialogs_.answer = [](QPrinter&) { return false; };
+    EXPECT_EQ(tables_.printSelected(sources_, 3, 7, rowFirst_, rowLast_, printLogo_),
               PrintOutcome::Cancelled);
-    EXPECT_EQ(printer.printAll(sources_, printLogo_), PrintOutcome::Cancelled);
+    EXPECT_EQ(tables_.printAll(sources_, printLogo_), PrintOutcome::Cancelled);
 
-    EXPECT_EQ(ui_.dialogs, (std::vector<PrintDialogKind>{PrintDialogKind::SelectedRows,
-                                                         PrintDialogKind::AllRows}));
+    EXPECT_EQ(dialogs_.dialogs, (std::vector<PrintDialogName>{PrintDialogName::PrintDialog1,
+                                                              PrintDialogName::PrintDialog2}));
     EXPECT_EQ(rowFirst_, -1);
     EXPECT_EQ(rowLast_, -1);
     EXPECT_FALSE(QFile::exists(file_));
-    EXPECT_TRUE(ui_.errors.isEmpty());
     EXPECT_EQ(printLogo_.size(), QSize(397, 376));
     const QImage onClipboard = QGuiApplication::clipboard()->image();
     EXPECT_EQ(onClipboard.size(), QSize(397, 376));
@@ -76,22 +94,20 @@ TEST_F(PrintJobs, CancelPrintsNothingButLeavesTheLogoOnTheClipboard) {
 }
 
 TEST_F(PrintJobs, SelectAndPrintSetsTheRowRangeAndContinuesLongSelections) {
-    ui_.answer = [this](QPrinter& printer) {
+    dialogs_.answer = [this](QPrinter& printer) {
         useA4PdfFile(printer, file_);
         printer.setResolution(1200);  // what Qt's PDF printer offers by default
         return true;
     };
-    TablePrinter printer(ui_);
-    EXPECT_EQ(printer.printSelected(sources_, 1, 100, rowFirst_, rowLast_, printLogo_),
+    EXPECT_EQ(tables_.printSelected(sources_, 1, 100, rowFirst_, rowLast_, printLogo_),
               PrintOutcome::Printed);
-    EXPECT_TRUE(ui_.errors.isEmpty()) << ui_.errors.join("\n").toStdString();
     EXPECT_EQ(rowFirst_, 1);
     EXPECT_EQ(rowLast_, 100);
     EXPECT_EQ(pdfInfo(file_, "Title"), "SELECTED TEMPERATURE DETAILS");
     EXPECT_EQ(pdfPages(file_), 3);  // 46 rows a page on A4 at 600 dpi
     // Drawn at the 600 dpi the layout is made for, whatever the dialog's resolution.
-    EXPECT_EQ(printer.printer().resolution(), 600);
-    const QPointF corner = printer.printer().pageRect(QPrinter::DevicePixel).topLeft();
+    EXPECT_EQ(printer_.resolution(), 600);
+    const QPointF corner = printer_.pageRect(QPrinter::DevicePixel).topLeft();
     const auto words = pdfWords(file_);
     const auto d1 = findWord(words, "D1", 1);
     ASSERT_TRUE(d1);
@@ -105,18 +121,16 @@ TEST_F(PrintJobs, SelectAndPrintSetsTheRowRangeAndContinuesLongSelections) {
 
 TEST_F(PrintJobs, PrintAllIsPortraitWhateverTheDialogChose) {
     choosePdfFile(QPageLayout::Landscape);
-    TablePrinter printer(ui_);
-    EXPECT_EQ(printer.printAll(sources_, printLogo_), PrintOutcome::Printed);
-    EXPECT_TRUE(ui_.errors.isEmpty()) << ui_.errors.join("\n").toStdString();
+    EXPECT_EQ(tables_.printAll(sources_, printLogo_), PrintOutcome::Printed);
     EXPECT_EQ(pdfInfo(file_, "Title"), "TEMPERATURE DETAILS");
     EXPECT_TRUE(pdfInfo(file_, "Page size").startsWith("595"))
         << pdfInfo(file_, "Page size").toStdString();
     EXPECT_EQ(pdfPages(file_), 2);  // 101 grid rows, 71 a page
     // The printer stays portrait for the next job.
-    EXPECT_EQ(printer.printer().pageLayout().orientation(), QPageLayout::Portrait);
+    EXPECT_EQ(printer_.pageLayout().orientation(), QPageLayout::Portrait);
 }
 
-TEST_F(PrintJobs, PrintingSystemErrorsGoToTheErrorBox) {
+TEST_F(PrintJobs, PrintingSystemErrorsReachTheCaller) {
     struct Case {
         const char* name;
         std::function<void(QPrinter&)> setup;
@@ -131,37 +145,48 @@ TEST_F(PrintJobs, PrintingSystemErrorsGoToTheErrorBox) {
              p.setPageSize(QPageSize(QSizeF(60, 12), QPageSize::Millimeter, "strip"));
          },
          "too short"},
+        {"range past the last page",
+         [&](QPrinter& p) {
+             useA4PdfFile(p, file_);
+             p.setPrintRange(QPrinter::PageRange);
+             p.setFromTo(5, 9);
+         },
+         "are not in"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingUi ui;
-        ui.answer = [&](QPrinter& p) {
+        AnsweringDialogs dialogs;
+        dialogs.answer = [&](QPrinter& p) {
             c.setup(p);
             return true;
         };
-        TablePrinter printer(ui);
-        EXPECT_EQ(printer.printAll(sources_, printLogo_), PrintOutcome::Failed);
-        EXPECT_EQ(printer.printSelected(sources_, 1, 2, rowFirst_, rowLast_, printLogo_),
-                  PrintOutcome::Failed);
-        ASSERT_EQ(ui.errors.size(), 2);
-        for (const QString& e : ui.errors)
-            EXPECT_TRUE(e.contains(c.expect)) << e.toStdString();
+        QPrinter printer(QPrinter::HighResolution);
+        TablePrinter tables(printer, dialogs, clipboard_);
+        for (const QString& error :
+             {errorOf([&] { tables.printAll(sources_, printLogo_); }), errorOf([&] {
+                  tables.printSelected(sources_, 1, 2, rowFirst_, rowLast_, printLogo_);
+              })}) {
+            EXPECT_TRUE(error.contains(c.expect)) << error.toStdString();
+        }
         EXPECT_FALSE(QFile::exists(file_));
     }
 }
 
-TEST_F(PrintJobs, NoClipboardMeansNoDialogAndNoPrint) {
+TEST_F(PrintJobs, AClipboardThatRefusesTheLogoMeansNoDialogAndNoPrint) {
     choosePdfFile();
-    TablePrinter printer(ui_);
-    printer.setClipboard(nullptr);
-    EXPECT_EQ(printer.printAll(sources_, printLogo_), PrintOutcome::Failed);
-    EXPECT_EQ(printer.printSelected(sources_, 1, 1, rowFirst_, rowLast_, printLogo_),
-              PrintOutcome::Failed);
-    EXPECT_TRUE(ui_.dialogs.empty());
-    ASSERT_EQ(ui_.errors.size(), 2);
-    EXPECT_TRUE(ui_.errors[0].startsWith("Cannot open clipboard: ")) << ui_.errors[0].toStdString();
+    RefusingClipboard refusing;
+    TablePrinter tables(printer_, dialogs_, refusing);
+    EXPECT_EQ(errorOf([&] { tables.printAll(sources_, printLogo_); }),
+              "Cannot open clipboard: another program holds it");
+    EXPECT_EQ(
+        errorOf([&] { tables.printSelected(sources_, 1, 1, rowFirst_, rowLast_, printLogo_); }),
+        "Cannot open clipboard: another program holds it");
+    EXPECT_TRUE(dialogs_.dialogs.empty());
     EXPECT_FALSE(QFile::exists(file_));
     EXPECT_EQ(rowFirst_, -1);
+    // Without a clipboard at all, the same error with its own reason.
+    EXPECT_EQ(errorOf([] { pictureThroughClipboard(logoPicture(), nullptr); }),
+              "Cannot open clipboard: no clipboard is available");
 }
 
 }  // namespace

@@ -59,35 +59,39 @@ int printToQueueChild(int argc, char** argv) {
     const std::string kind = argv[3];
     const int readings = std::atoi(argv[4]);
 
-    class QueueUi : public PrintUi {
+    class QueueDialogs : public PrintDialogs {
       public:
-        explicit QueueUi(QString queue) : queue_(std::move(queue)) {}
-        bool confirm(QPrinter& printer, PrintDialogKind) override {
+        explicit QueueDialogs(QString queue) : queue_(std::move(queue)) {}
+        bool confirm(QPrinter& printer, PrintDialogName) override {
             printer.setPrinterName(queue_);
             return true;
-        }
-        void showError(const QString& message) override {
-            std::cerr << "error box: " << message.toStdString() << "\n";
         }
 
       private:
         QString queue_;
-    } ui(queue);
+    } dialogs(queue);
+    SystemPictureClipboard clipboard;
 
     const CellStore cells = downloadedGrid(readings);
     const PrintSources sources{cells, "( PID :12 34 56 78 9A)", logoPicture()};
-    TablePrinter printer(ui);
+    QPrinter printer(QPrinter::HighResolution);
+    TablePrinter tables(printer, dialogs, clipboard);
     QImage printLogo;
     int first = 0, last = 0;
-    const PrintOutcome outcome =
-        kind == "all" ? printer.printAll(sources, printLogo)
-                      : printer.printSelected(sources, 1, readings, first, last, printLogo);
-    const PrinterMetrics metrics = printerMetrics(printer.printer());
+    PrintOutcome outcome = PrintOutcome::Cancelled;
+    try {
+        outcome = kind == "all"
+                      ? tables.printAll(sources, printLogo)
+                      : tables.printSelected(sources, 1, readings, first, last, printLogo);
+    } catch (const std::exception& e) {
+        std::cerr << "error box: " << e.what() << "\n";
+    }
+    const PrinterMetrics metrics = printerMetrics(printer);
     const int pages =
         kind == "all"
             ? allRowsGeometry(metrics, cells.rowCount()).pageCount
             : layoutSelectedRows({cells, ""}, kSelectedRowsTitle, 1, readings, metrics).pageCount;
-    std::cout << "printer=" << printer.printer().printerName().toStdString() << "\n"
+    std::cout << "printer=" << printer.printerName().toStdString() << "\n"
               << "dpi=" << metrics.dpiY << " printable=" << metrics.printableWidth << "x"
               << metrics.printableHeight << "\n"
               << "pages=" << pages << std::endl;

@@ -209,7 +209,7 @@ TEST_F(ReportPages, TheFileHoldsTheSameBytesAsAMemorySave) {
 TEST_F(ReportPages, EveryItemIsFoundByItsName) {
     TRpPage1 page1(testing::kWebAddress);
     int labels = 0, images = 0;
-    for (int i = 1; i <= 29; ++i) {
+    for (int i = 1; i <= 30; ++i) {
         if (page1.Find<TRpLabel>("RpLabel" + std::to_string(i)))
             ++labels;
     }
@@ -217,14 +217,14 @@ TEST_F(ReportPages, EveryItemIsFoundByItsName) {
         if (page1.Find<TRpImage>("RpImage" + std::to_string(i)))
             ++images;
     }
-    EXPECT_EQ(labels, 26);  // RpLabel1 to 29 without 9, 21 and 22
+    EXPECT_EQ(labels, 27);  // RpLabel1 to 30 without 9, 21 and 22
     EXPECT_EQ(images, 3);
     EXPECT_EQ(page1.Find<TRpLabel>("RpLabel24"), page1.RpLabel24);
     EXPECT_EQ(page1.RpLabel24->Caption(),
               "\xC2\xB0"
               "C");
     EXPECT_EQ(page1.RpLabel23->Caption(), testing::kWebAddress);
-    EXPECT_EQ(page1.RpLayoutPanel1->ControlCount(), 29);
+    EXPECT_EQ(page1.RpLayoutPanel1->ControlCount(), 30);
     EXPECT_EQ(page1.MarginTop(), 1);
     TRpPage2 page2(testing::kWebAddress);
     EXPECT_EQ(page2.Find<TRpLabel>("RpLabel22")->Height(), 784);

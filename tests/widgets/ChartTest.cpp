@@ -73,13 +73,13 @@ TEST_F(ChartTest, TheUnitSwitchSetsTheLeftAxisAndItsTitle) {
     EXPECT_FALSE(chart.isZoomed());
 }
 
-TEST_F(ChartTest, EachParseAddsASeriesAndSeries2KeepsAccumulatingZeros) {
+TEST_F(ChartTest, EachDownloadReplacesTheReadingsAndTheZeroLine) {
+    EXPECT_EQ(chart.readingSeries(), nullptr);
     std::vector<ChartPoint> first = readings(10);
     first[3].value = 24.3;
-    first[4].value = 80.5;  // above the scale: drawn outside, kept
-    chart.addReadings(first);
-    ASSERT_EQ(chart.readingSeries().size(), 1u);
-    const QLineSeries* series = chart.readingSeries()[0];
+    chart.setReadings(first);
+    ASSERT_NE(chart.readingSeries(), nullptr);
+    const QLineSeries* series = chart.readingSeries();
     ASSERT_EQ(series->count(), 10);
     ASSERT_EQ(chart.series2()->count(), 10);
     for (int i = 0; i < 10; ++i) {
@@ -91,27 +91,77 @@ TEST_F(ChartTest, EachParseAddsASeriesAndSeries2KeepsAccumulatingZeros) {
     EXPECT_EQ(chart.pointLabel(9), QStringLiteral("01Jan14  00:54"));
     EXPECT_EQ(chart.pointLabel(10), QString());
     expectRange(chart.xRange(), 0, 9);
-    expectRange(chart.yRange(), -20, 70);  // fixed, whatever the data
+    expectRange(chart.yRange(), -20, 70);  // every reading fits the fixed scale
     EXPECT_EQ(chart.series2()->pen().color(), QColor(Qt::black));
     EXPECT_EQ(chart.series2()->pen().width(), 2);
 
-    chart.addReadings(readings(5));
-    ASSERT_EQ(chart.readingSeries().size(), 2u);
-    EXPECT_EQ(chart.readingSeries()[1]->count(), 5);
-    EXPECT_EQ(chart.readingSeries()[1]->at(4).x(), 4);
-    ASSERT_EQ(chart.series2()->count(), 15);
-    EXPECT_EQ(chart.series2()->at(14), QPointF(14, 0));
-    EXPECT_EQ(chart.readingSeries()[0]->count(), 10);
-    expectRange(chart.xRange(), 0, 14);
+    // Each later download (after a failed one, another card) shows only its own readings,
+    // over the whole width, and undoes any zoom of the one before.
+    struct Next {
+        int count;
+        double base;
+        AxisRange x;
+        AxisRange y;
+    };
+    const Next next[] = {
+        {5, -25.0, {0, 4}, {-30, 70}},    // a freezer: widened downwards
+        {400, 4.0, {0, 399}, {-20, 70}},  // back to the fixed scale
+        {1, 90.0, {0, 1}, {-20, 90}},
+        {0, 0.0, {0, 1}, {-20, 70}},  // a parse that stopped at its first reading
+    };
+    for (const Next& n : next) {
+        chart.zoomIn();
+        chart.setReadings(readings(n.count, n.base));
+        SCOPED_TRACE(n.count);
+        EXPECT_FALSE(chart.isZoomed());
+        EXPECT_EQ(chart.readingSeries(), series);
+        EXPECT_EQ(chart.readingSeries()->count(), n.count);
+        EXPECT_EQ(chart.series2()->count(), n.count);
+        expectRange(chart.xRange(), n.x.min, n.x.max);
+        expectRange(chart.yRange(), n.y.min, n.y.max);
+        EXPECT_EQ(chart.pointLabel(n.count), QString());
+        if (n.count > 0) {
+            EXPECT_EQ(chart.series2()->at(n.count - 1), QPointF(n.count - 1, 0));
+            EXPECT_EQ(chart.readingSeries()->at(0).y(), n.base);
+        }
+    }
+    EXPECT_EQ(chart.chart()->series().size(), 2);
+}
 
-    // A parse that stopped at its first reading still adds its (empty) series.
-    chart.addReadings({});
-    EXPECT_EQ(chart.readingSeries().size(), 3u);
-    EXPECT_EQ(chart.series2()->count(), 15);
+TEST_F(ChartTest, AWidenedScaleIsTheFullViewForZoomUndoAndTheUnitSwitch) {
+    std::vector<ChartPoint> freezer = readings(100, -25.0);  // -25.0 .. -20.1
+    freezer[7].value = 71.0;
+    chart.setReadings(freezer);
+    expectRange(chart.yRange(), -30, 80);
+    EXPECT_EQ(chart.fullYRange(), (AxisRange{-30, 80}));
+    chart.zoomIn();
+    expectRange(chart.yRange(), -30 + 0.04 * 110, 80 - 0.04 * 110);
+    chart.undoZoom();
+    expectRange(chart.yRange(), -30, 80);
+    // The switch works out the other unit's full view for the same (unconverted) values.
+    chart.setUnit(TemperatureUnit::Fahrenheit);
+    expectRange(chart.yRange(), -30, 158);
+    chart.setUnit(TemperatureUnit::Celsius);
+    expectRange(chart.yRange(), -30, 80);
+
+    // The rendered chart draws the readings below the old -20 line.
+    const QImage image = chart.renderImage();
+    const QRectF plot = chart.chart()->plotArea();
+    const QPointF minus20 = chart.chart()->mapToPosition(QPointF(50, -20), chart.series2());
+    int below = 0;
+    for (int y = static_cast<int>(minus20.y()) + 2; y < static_cast<int>(plot.bottom()); ++y) {
+        for (int x = static_cast<int>(plot.left()) + 1; x < static_cast<int>(plot.right()); ++x) {
+            // The background and the grid are greys; the readings series is coloured.
+            const QColor c = image.pixelColor(x, y);
+            if (c.saturation() > 80)
+                ++below;
+        }
+    }
+    EXPECT_GT(below, 50) << "no series pixels below -20";
 }
 
 TEST_F(ChartTest, ZoomButtonsMoveEachEndByFourPercentAndUndoRestores) {
-    chart.addReadings(readings(101));
+    chart.setReadings(readings(101));
     expectRange(chart.xRange(), 0, 100);
 
     chart.undoZoom();  // nothing to undo
@@ -148,7 +198,7 @@ TEST_F(ChartTest, ZoomButtonsMoveEachEndByFourPercentAndUndoRestores) {
 }
 
 TEST_F(ChartTest, LeftDragScrollsAndUndoReturnsEvenWithoutAZoom) {
-    chart.addReadings(readings(200));
+    chart.setReadings(readings(200));
     const QRectF plot = chart.chart()->plotArea();
     const QPoint from = inPlot(0.5, 0.5);
     QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, from);
@@ -182,7 +232,7 @@ TEST_F(ChartTest, LeftDragScrollsAndUndoReturnsEvenWithoutAZoom) {
 }
 
 TEST_F(ChartTest, RightDragZoomsToTheDraggedRectangle) {
-    chart.addReadings(readings(401));
+    chart.setReadings(readings(401));
     const QPoint from = inPlot(0.25, 0.2);
     const QPoint to = inPlot(0.75, 0.6);
     const QPointF fromValue =
@@ -220,7 +270,7 @@ TEST_F(ChartTest, RightDragZoomsToTheDraggedRectangle) {
 // The bottom axis shows a handful of the points' own labels, all inside the visible range,
 // and picks new ones when the range changes.
 TEST_F(ChartTest, BottomLabelsFollowTheRange) {
-    chart.addReadings(readings(1440));
+    chart.setReadings(readings(1440));
     auto checkLabels = [&](int atLeast = 3) {
         QCategoryAxis* axis = chart.bottomAxis();
         const QStringList shown = chart.shownLabels();
@@ -264,8 +314,8 @@ TEST_F(ChartTest, BottomLabelsFollowTheRange) {
 }
 
 TEST_F(ChartTest, FourteenThousandFourHundredPointsGoInAtOnce) {
-    chart.addReadings(readings(14400));
-    EXPECT_EQ(chart.readingSeries()[0]->count(), 14400);
+    chart.setReadings(readings(14400));
+    EXPECT_EQ(chart.readingSeries()->count(), 14400);
     EXPECT_EQ(chart.series2()->count(), 14400);
     expectRange(chart.xRange(), 0, 14399);
     EXPECT_EQ(chart.pointLabel(14399), QStringLiteral("60Jan14  23:54"));
@@ -276,7 +326,7 @@ TEST_F(ChartTest, FourteenThousandFourHundredPointsGoInAtOnce) {
 
 // The picture on the clipboard is the chart at its on-screen size; the zero line is in it.
 TEST_F(ChartTest, RenderToClipboardGivesTheOnScreenSize) {
-    chart.addReadings(readings(100));
+    chart.setReadings(readings(100));
     chart.copyToClipboard();
     const QImage fromClipboard = QImage::fromData(test::readClipboard("image/png"), "PNG");
     ASSERT_FALSE(fromClipboard.isNull());
@@ -299,7 +349,7 @@ TEST_F(ChartTest, RenderToClipboardGivesTheOnScreenSize) {
 TEST(ChartOffScreen, ANeverShownChartRendersAtItsSize) {
     TemperatureChart chart;
     chart.resize(850, 401);
-    chart.addReadings(readings(50));
+    chart.setReadings(readings(50));
     const QImage image = chart.renderImage();
     EXPECT_EQ(image.size(), QSize(850, 401));
     EXPECT_EQ(image.pixelColor(2, 1), QColor(Qt::white));

@@ -21,6 +21,8 @@
 
 namespace {
 
+using halvik::kCardProductId;
+using halvik::kCardVendorId;
 using halvik::LoggerCardImage;
 using halvik::LoggerCardModel;
 
@@ -136,8 +138,8 @@ int main(int argc, char** argv) {
     create.u.create2.rd_size = sizeof kReportDescriptor;
     std::memcpy(create.u.create2.rd_data, kReportDescriptor, sizeof kReportDescriptor);
     create.u.create2.bus = 0x03;  // USB
-    create.u.create2.vendor = 0x3543;
-    create.u.create2.product = 0x3543;
+    create.u.create2.vendor = kCardVendorId;
+    create.u.create2.product = kCardProductId;
     create.u.create2.version = 0x0100;
     if (!Send(fd, create)) {
         std::fprintf(stderr, "halvik-card-sim: the kernel refused the virtual card: %s\n",

@@ -2,6 +2,8 @@
 // The outputs are committed under src/app/resources/; run this only to change them:
 //   cmake --build <build> --target halvik-art
 //   QT_QPA_PLATFORM=offscreen <build>/bin/halvik-art src/app/resources
+// With --icons it draws the program's icon for the desktop menu instead, as
+// hicolor/NxN/apps/halvik.png at the usual sizes; the build does that for the install.
 
 #include <QDir>
 #include <QFont>
@@ -13,6 +15,7 @@
 #include <QRadialGradient>
 #include <QtMath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +23,9 @@ const QColor kNavy(12, 45, 92);
 const QColor kIce(44, 143, 214);
 const QColor kDeepIce(11, 79, 138);
 const QColor kAlarm(214, 40, 40);
+
+// The sizes of the hicolor theme that desktop menus, launchers and software centres ask for.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256, 512};
 
 // One arm of the snowflake behind the thermometer: a stroke with two pairs of barbs.
 void drawSnowArm(QPainter& p, double length) {
@@ -32,14 +38,9 @@ void drawSnowArm(QPainter& p, double length) {
     }
 }
 
-QImage drawLogo() {
-    QImage img(397, 376, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    // The badge: a cold-blue disc with a lighter rim.
-    const QPointF centre(198.5, 140);
+// The badge: a cold-blue disc with a lighter rim, a faint snowflake and a thermometer. It takes
+// the box (centre.x ± 121, centre.y ± 121) in the painter's coordinates, rim included.
+void drawBadge(QPainter& p, const QPointF& centre) {
     const double radius = 118;
     QRadialGradient disc(centre - QPointF(30, 40), radius * 1.6);
     disc.setColorAt(0, kIce);
@@ -84,6 +85,14 @@ QImage drawLogo() {
         p.drawLine(QPointF(centre.x() + tubeW / 2 - 2, y),
                    QPointF(centre.x() + tubeW / 2 - 2 - len, y));
     }
+}
+
+QImage drawLogo() {
+    QImage img(397, 376, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawBadge(p, QPointF(198.5, 140));
 
     // The word mark and the line under it.
     QFont word("DejaVu Sans");
@@ -104,6 +113,19 @@ QImage drawLogo() {
     p.setFont(tag);
     p.setPen(QColor(90, 100, 115));
     p.drawText(QRectF(0, 338, 397, 30), Qt::AlignHCenter | Qt::AlignVCenter, "COLD CHAIN RECORDS");
+    p.end();
+    return img;
+}
+
+// The program's icon: the badge alone, on a transparent square of `size` pixels.
+QImage drawIcon(int size) {
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double box = 244;  // the badge's 242 pixels and a pixel's margin on each side
+    p.scale(size / box, size / box);
+    drawBadge(p, QPointF(box / 2, box / 2));
     p.end();
     return img;
 }
@@ -172,11 +194,25 @@ bool save(const QImage& img, const QDir& dir, const char* name, const char* form
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: halvik-art OUTPUT_FOLDER\n");
+    const bool icons = argc == 3 && std::strcmp(argv[1], "--icons") == 0;
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr, "usage: halvik-art [--icons] OUTPUT_FOLDER\n");
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(QString::fromLocal8Bit(argv[argc - 1]));
+    if (icons) {
+        bool ok = true;
+        for (int size : kIconSizes) {
+            const QString folder = QString("hicolor/%1x%1/apps").arg(size);
+            if (!out.mkpath(folder)) {
+                std::fprintf(stderr, "halvik-art: cannot create %s\n",
+                             qPrintable(out.filePath(folder)));
+                return 1;
+            }
+            ok = save(drawIcon(size), QDir(out.filePath(folder)), "halvik.png", "PNG", -1) && ok;
+        }
+        return ok ? 0 : 1;
+    }
     bool ok = save(drawLogo(), out, "logo.jpg", "JPG", 92);
     ok = save(drawMagnifier(Glass::Plain), out, "zoom-undo.png", "PNG", -1) && ok;
     ok = save(drawMagnifier(Glass::Plus), out, "zoom-in.png", "PNG", -1) && ok;

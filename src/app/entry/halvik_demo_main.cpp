@@ -1,9 +1,14 @@
-// halvik-demo [--pace fast|usb-fs|stall-after:N] [CARD_IMAGE]: the same window with a simulated
-// card plugged in, holding the card image given or the built-in demo card. Nothing on the machine
-// is touched.
+// halvik-demo [--pace fast|usb-fs|stall-after:N] [--exit-after-download] [CARD_IMAGE]: the same
+// window with a simulated card plugged in, holding the card image given or the built-in demo card.
+// Nothing on the machine is touched. --exit-after-download presses DOWNLOAD once the card's
+// header is shown and quits when the download ends: 0 when it completed, 1 when it did not (for
+// scripted checks of an install).
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -26,6 +31,10 @@ int main(int argc, char** argv) {
                    "speed, then nothing)")
         ->type_name("PACE")
         ->capture_default_str();
+    bool exitAfterDownload = false;
+    cli.add_flag("--exit-after-download", exitAfterDownload,
+                 "Press DOWNLOAD once the header is shown, quit when the download ends (exit "
+                 "status 0: complete, 1: not)");
     cli.add_option("CARD_IMAGE", imagePath,
                    "A card image file: the header report's 64 bytes, then two bytes per reading");
     try {
@@ -56,6 +65,26 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("halvik-demo");
     QApplication::setApplicationDisplayName("Temperature Recorder Card");
     halvik::DemoSession demo(std::move(*image), *pace);
-    demo.window().showMaximized();
+    halvik::TForm3& window = demo.window();
+    window.showMaximized();
+    QTimer watch;
+    if (exitAfterDownload) {
+        QObject::connect(&watch, &QTimer::timeout, [&window, pressed = false]() mutable {
+            if (!pressed) {
+                if (!window.Label9->text().trimmed().isEmpty() && window.BitBtn1->isEnabled()) {
+                    pressed = true;
+                    window.BitBtn1->click();
+                }
+                return;
+            }
+            if (window.isStaging()) {
+                return;
+            }
+            window.waitForKeeping();
+            std::fprintf(stderr, "halvik-demo: %s\n", qPrintable(window.Label10->text()));
+            QApplication::exit(window.isDownloaded() ? 0 : 1);
+        });
+        watch.start(50);
+    }
     return QApplication::exec();
 }

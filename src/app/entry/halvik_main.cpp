@@ -1,14 +1,32 @@
-// halvik: the program. Finds the logger card among the machine's HID devices (hidraw, with a
-// udev monitor for plug and unplug) and shows the main window maximised.
+// halvik [RECORD]: the program. Finds the logger card among the machine's HID devices (hidraw,
+// with a udev monitor for plug and unplug) and shows the main window maximised; with a record
+// file, shows that record.
 
+#include <CLI/CLI.hpp>
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
+#include <string>
 
 #include "app/Form3.h"
 #include "app/Startup.h"
 #include "devicelink/linux/LinuxHidPlatform.h"
+#include "download/KeptDownload.h"
 
 int main(int argc, char** argv) {
+    CLI::App cli{
+        "halvik: downloads a USB temperature-logger card and shows its readings as a "
+        "table, a chart and statistics; keeps every download as a record.",
+        "halvik"};
+    cli.set_version_flag("--version", std::string("halvik ") + halvik::ProgramVersion());
+    std::string recordPath;
+    cli.add_option("RECORD", recordPath,
+                   "A record file (.halvik) to show, as kept after a download");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e) == 0 ? 0 : 2;
+    }
     const std::string noDisplay = halvik::MissingDisplayMessage("halvik");
     if (!noDisplay.empty()) {
         std::fputs(noDisplay.c_str(), stderr);
@@ -20,5 +38,9 @@ int main(int argc, char** argv) {
     halvik::LinuxHidPlatform platform;
     halvik::TForm3 window(platform);
     window.showMaximized();
+    if (!recordPath.empty()) {
+        const QString path = QString::fromLocal8Bit(recordPath.c_str());
+        QTimer::singleShot(0, &window, [&window, path] { window.openRecord(path); });
+    }
     return QApplication::exec();
 }

@@ -8,7 +8,6 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -306,35 +305,6 @@ class LinuxHidHandle : public IHidHandle {
         (void)n;
     }
 
-    bool FlushQueue() override {
-        if (!file_)
-            return false;
-        uint8_t scratch[HID_MAX_DESCRIPTOR_SIZE];
-        for (int i = 0; i < 1024; ++i) {
-            pollfd fd = {file_->fd, POLLIN, 0};
-            if (::poll(&fd, 1, 0) <= 0 || !(fd.revents & POLLIN))
-                break;
-            if (::read(file_->fd, scratch, sizeof scratch) < 0)
-                break;
-        }
-        return !file_->dead;
-    }
-
-    bool GetFeature(uint8_t* report, uint32_t size) override {
-        return Ioctl(HIDIOCGFEATURE(size), report, size);
-    }
-    bool SetFeature(const uint8_t* report, uint32_t size) override {
-        std::vector<uint8_t> copy(report, report + size);
-        return Ioctl(HIDIOCSFEATURE(size), copy.data(), size);
-    }
-    bool GetInputReport(uint8_t* report, uint32_t size) override {
-        return Ioctl(HIDIOCGINPUT(size), report, size);
-    }
-    bool SetOutputReport(const uint8_t* report, uint32_t size) override {
-        std::vector<uint8_t> copy(report, report + size);
-        return Ioctl(HIDIOCSOUTPUT(size), copy.data(), size);
-    }
-
     bool GetManufacturerString(std::string& text) override {
         return UsbAttribute(sysfsDir_, "manufacturer", text) && !text.empty();
     }
@@ -343,22 +313,8 @@ class LinuxHidHandle : public IHidHandle {
             return true;
         return HidUevent(sysfsDir_, "HID_NAME", text) && !text.empty();
     }
-    bool GetSerialNumberString(std::string& text) override {
-        if (UsbAttribute(sysfsDir_, "serial", text) && !text.empty())
-            return true;
-        return HidUevent(sysfsDir_, "HID_UNIQ", text) && !text.empty();
-    }
 
   private:
-    bool Ioctl(unsigned long request, uint8_t* report, uint32_t size) {
-        if (!file_ || size == 0 || size > 0x3FFF)
-            return false;  // the ioctl's size field
-        if (::ioctl(file_->fd, request, report) < 0) {
-            MarkIfGone(errno);
-            return false;
-        }
-        return true;
-    }
     void MarkIfGone(int error) {
         if (file_ && DeviceGone(error))
             file_->dead = true;
@@ -401,13 +357,6 @@ LinuxHidPlatform::~LinuxHidPlatform() {
 
 bool LinuxHidPlatform::IsAvailable() const {
     return FUdev != nullptr;
-}
-
-std::string LinuxHidPlatform::ServiceVersion() const {
-    utsname name{};
-    if (::uname(&name) != 0)
-        return {};
-    return std::string("Linux hidraw ") + name.release;
 }
 
 uint32_t LinuxHidPlatform::DeviceIdFor(const std::string& syspath) {

@@ -33,7 +33,6 @@ class LinuxHidPlatform : public IHidPlatform {
     std::string MonitorSourceName() const { return FMonitorSource; }
 
     bool IsAvailable() const override;
-    std::string ServiceVersion() const override;
     bool ListInterfaces(std::vector<HidInterfaceRecord>& interfaces) override;
     std::unique_ptr<IHidHandle> Open(const std::string& path, THidAccess access,
                                      int& error) override;

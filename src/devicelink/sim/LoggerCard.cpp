@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -93,7 +94,8 @@ LoggerCardImage LoggerCardImage::FromBytes(const std::vector<uint8_t>& bytes,
                                            bool requireCountMatch) {
     if (bytes.size() < kHeaderSize) {
         throw CardImageError("the file is " + std::to_string(bytes.size()) +
-                             " bytes long; a card image starts with the 64 header bytes");
+                             (bytes.size() == 1 ? " byte" : " bytes") +
+                             " long; a card image starts with the 64 header bytes");
     }
     const std::size_t streamSize = bytes.size() - kHeaderSize;
     if (streamSize % 2 != 0) {
@@ -113,12 +115,21 @@ LoggerCardImage LoggerCardImage::FromBytes(const std::vector<uint8_t>& bytes,
 }
 
 LoggerCardImage LoggerCardImage::Load(const std::string& path, bool requireCountMatch) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw CardImageError(Describe(path, "is a folder; give the card image file inside it"));
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw CardImageError(
             Describe(path, std::string("cannot be opened: ") + std::strerror(errno)));
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        // The stream library reports a failed read (a device, a vanished file) in its own words.
+        throw CardImageError(
+            Describe(path, std::string("cannot be read: ") + std::strerror(errno)));
+    }
     if (in.bad())
         throw CardImageError(Describe(path, "cannot be read"));
     try {
@@ -247,8 +258,8 @@ SimLoggerCard::~SimLoggerCard() {
 
 uint32_t SimLoggerCard::Plug() {
     SimHidPlatform::DeviceSpec deviceSpec;
-    deviceSpec.VendorID = 0x3543;
-    deviceSpec.ProductID = 0x3543;
+    deviceSpec.VendorID = kCardVendorId;
+    deviceSpec.ProductID = kCardProductId;
     deviceSpec.InputReportByteLength = 65;
     deviceSpec.OutputReportByteLength = 65;
     deviceSpec.Product = "Temperature Logger";

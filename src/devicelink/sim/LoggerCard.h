@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devicelink/sim/SimHidPlatform.h"
+#include "logger/CardIdentity.h"
 
 namespace halvik {
 

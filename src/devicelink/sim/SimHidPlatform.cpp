@@ -195,25 +195,11 @@ class SimHidPlatform::Handle : public IHidHandle {
         s_->changed.notify_all();
     }
 
-    bool FlushQueue() override {
-        std::lock_guard<std::mutex> lock(s_->m);
-        d_->queue.clear();
-        return d_->present;
-    }
-
-    bool GetFeature(uint8_t*, uint32_t) override { return false; }
-    bool SetFeature(const uint8_t*, uint32_t) override { return false; }
-    bool GetInputReport(uint8_t*, uint32_t) override { return false; }
-    bool SetOutputReport(const uint8_t*, uint32_t) override { return false; }
-
     bool GetManufacturerString(std::string& text) override {
         return String(d_->deviceSpec.Manufacturer, text);
     }
     bool GetProductString(std::string& text) override {
         return String(d_->deviceSpec.Product, text);
-    }
-    bool GetSerialNumberString(std::string& text) override {
-        return String(d_->deviceSpec.SerialNumber, text);
     }
 
   private:

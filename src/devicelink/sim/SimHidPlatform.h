@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devicelink/HidPlatform.h"
+#include "logger/CardIdentity.h"
 
 namespace halvik {
 
@@ -24,8 +25,9 @@ namespace halvik {
 class SimHidPlatform : public IHidPlatform {
   public:
     struct DeviceSpec {
-        uint16_t VendorID = 0x3543;
-        uint16_t ProductID = 0x3543;
+        uint16_t VendorID =
+            kCardVendorId;  // the logger card's identity unless a test says otherwise
+        uint16_t ProductID = kCardProductId;
         uint16_t VersionNumber = 0x0100;
         uint16_t InputReportByteLength = 65;  // counting the report-ID byte
         uint16_t OutputReportByteLength = 65;
@@ -33,7 +35,6 @@ class SimHidPlatform : public IHidPlatform {
         bool NumberedReports = false;
         std::string Manufacturer;
         std::string Product;
-        std::string SerialNumber;
         std::string ClassDescr = "HIDClass";
     };
 
@@ -92,7 +93,6 @@ class SimHidPlatform : public IHidPlatform {
 
     // IHidPlatform
     bool IsAvailable() const override;
-    std::string ServiceVersion() const override { return "sim"; }
     bool ListInterfaces(std::vector<HidInterfaceRecord>& interfaces) override;
     std::unique_ptr<IHidHandle> Open(const std::string& path, THidAccess access,
                                      int& error) override;

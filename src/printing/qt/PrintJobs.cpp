@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QMessageBox>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -45,40 +45,58 @@ std::string whyJobDidNotStart(const QPrinter& printer, const std::string& title)
 
 }  // namespace
 
-bool DialogPrintUi::confirm(QPrinter& printer, PrintDialogKind dialog) {
+void setUpPrintDialog(QPrintDialog& dialog, PrintDialogName name) {
+    dialog.setObjectName(name == PrintDialogName::PrintDialog1 ? QStringLiteral("PrintDialog1")
+                                                               : QStringLiteral("PrintDialog2"));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+}
+
+bool SystemPrintDialogs::confirm(QPrinter& printer, PrintDialogName dialog) {
     QPrintDialog box(&printer, parent_);
-    box.setObjectName(dialog == PrintDialogKind::SelectedRows ? QStringLiteral("PrintDialog1")
-                                                              : QStringLiteral("PrintDialog2"));
+    setUpPrintDialog(box, dialog);
     return box.exec() == QDialog::Accepted;
 }
 
-void DialogPrintUi::showError(const QString& message) {
-    QMessageBox::critical(parent_, QGuiApplication::applicationDisplayName(), message);
+QImage SystemPictureClipboard::passThrough(const QImage& picture) {
+    // Without a GUI application there is no clipboard to ask for.
+    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+                                ? QGuiApplication::clipboard()
+                                : nullptr;
+    return pictureThroughClipboard(picture, clipboard);
 }
 
-QImage logoThroughClipboard(const QImage& picture, QClipboard* clipboard) {
+QImage pictureThroughClipboard(const QImage& picture, QClipboard* clipboard) {
     if (clipboard == nullptr) {
-        throw ClipboardError(QStringLiteral("no clipboard is available"));
+        throw ClipboardError(std::string("no clipboard is available"));
     }
     if (picture.isNull()) {
-        throw ClipboardError(QStringLiteral("there is no picture to put on it"));
+        throw ClipboardError(std::string("there is no picture to put on it"));
     }
     clipboard->setImage(picture);
     QImage back = clipboard->image();
     if (back.isNull()) {
-        throw ClipboardError(QStringLiteral("the clipboard did not give the picture back"));
+        throw ClipboardError(std::string("the clipboard did not give the picture back"));
     }
     return back;
 }
 
 void printLayout(QPrinter& printer, const PrintLayout& layout, const QImage& logo) {
+    // The dialog's "Pages from … to …" is the application's to honour: the printing system
+    // receives only the pages drawn here.
+    const QPageRanges ranges = printer.pageRanges();
+    const PrintLayout pages =
+        printer.printRange() == QPrinter::PageRange && !ranges.isEmpty()
+            ? keepPages(layout, [&](int page) { return ranges.contains(page); })
+            : layout;
     printer.setDocName(QString::fromStdString(layout.title));
     QPainter painter;
     if (!painter.begin(&printer)) {
         throw PrintSystemError(whyJobDidNotStart(printer, layout.title));
     }
     try {
-        drawLayout(layout, painter, printer, logo);
+        drawLayout(pages, painter, printer, logo);
     } catch (...) {
         printer.abort();
         painter.end();
@@ -99,69 +117,33 @@ TableSource tableOf(const PrintSources& sources, const QImage& logo) {
 
 }  // namespace
 
-void printSelectedRows(QPrinter& printer, const PrintSources& sources, int first, int last,
-                       const QImage& logo) {
-    printer.setResolution(kLayoutDotsPerInch);
-    const PrintLayout layout = layoutSelectedRows(tableOf(sources, logo), kSelectedRowsTitle, first,
-                                                  last, printerMetrics(printer));
-    printLayout(printer, layout, logo);
-}
-
-void printAllRows(QPrinter& printer, const PrintSources& sources, const QImage& logo) {
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setResolution(kLayoutDotsPerInch);
-    const PrintLayout layout = layoutAllRows(tableOf(sources, logo), kAllRowsTitle,
-                                             printerMetrics(printer), PrinterTextMeasurer(printer));
-    printLayout(printer, layout, logo);
-}
-
-TablePrinter::TablePrinter(PrintUi& ui)
-    : ui_(ui),
-      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)),
-      clipboard_(QGuiApplication::clipboard()) {}
-
-TablePrinter::~TablePrinter() = default;
-
-bool TablePrinter::rebuildLogo(const PrintSources& sources, QImage& printLogo) {
-    try {
-        printLogo = logoThroughClipboard(sources.logoPicture, clipboard_);
-        return true;
-    } catch (const ClipboardError& e) {
-        ui_.showError(QString::fromStdString(e.what()));
-        return false;
-    }
-}
-
 PrintOutcome TablePrinter::printSelected(const PrintSources& sources, int selectionTop,
                                          int selectionBottom, int& printRowFirst, int& printRowLast,
                                          QImage& printLogo) {
-    if (!rebuildLogo(sources, printLogo))
-        return PrintOutcome::Failed;
-    if (!ui_.confirm(*printer_, PrintDialogKind::SelectedRows))
+    printLogo = clipboard_.passThrough(sources.logoPicture);
+    if (!dialogs_.confirm(printer_, PrintDialogName::PrintDialog1))
         return PrintOutcome::Cancelled;
     printRowFirst = selectionTop;
     printRowLast = selectionBottom;
-    try {
-        printSelectedRows(*printer_, sources, printRowFirst, printRowLast, printLogo);
-        return PrintOutcome::Printed;
-    } catch (const std::runtime_error& e) {
-        ui_.showError(QString::fromStdString(e.what()));
-        return PrintOutcome::Failed;
-    }
+    printer_.setResolution(kLayoutDotsPerInch);
+    const PrintLayout layout =
+        layoutSelectedRows(tableOf(sources, printLogo), kSelectedRowsTitle, printRowFirst,
+                           printRowLast, printerMetrics(printer_));
+    printLayout(printer_, layout, printLogo);
+    return PrintOutcome::Printed;
 }
 
 PrintOutcome TablePrinter::printAll(const PrintSources& sources, QImage& printLogo) {
-    if (!rebuildLogo(sources, printLogo))
-        return PrintOutcome::Failed;
-    if (!ui_.confirm(*printer_, PrintDialogKind::AllRows))
+    printLogo = clipboard_.passThrough(sources.logoPicture);
+    if (!dialogs_.confirm(printer_, PrintDialogName::PrintDialog2))
         return PrintOutcome::Cancelled;
-    try {
-        printAllRows(*printer_, sources, printLogo);
-        return PrintOutcome::Printed;
-    } catch (const std::runtime_error& e) {
-        ui_.showError(QString::fromStdString(e.what()));
-        return PrintOutcome::Failed;
-    }
+    printer_.setPageOrientation(QPageLayout::Portrait);
+    printer_.setResolution(kLayoutDotsPerInch);
+    const PrintLayout layout =
+        layoutAllRows(tableOf(sources, printLogo), kAllRowsTitle, printerMetrics(printer_),
+                      PrinterTextMeasurer(printer_));
+    printLayout(printer_, layout, printLogo);
+    return PrintOutcome::Printed;
 }
 
 }  // namespace halvik

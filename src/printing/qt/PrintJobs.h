@@ -3,47 +3,65 @@
 #include <QImage>
 #include <QString>
 #include <array>
-#include <memory>
 #include <string>
 
 #include "printing/TableLayouts.h"
 #include "views/CellStore.h"
-#include "views/widgets/Clipboard.h"
+#include "views/ClipboardError.h"
 
 class QClipboard;
 class QPrinter;
+class QPrintDialog;
 class QWidget;
 
 namespace halvik {
 
-// The two print dialogs of the window: PrintDialog1 (Select & Print), PrintDialog2 (Print All).
-enum class PrintDialogKind { SelectedRows, AllRows };
+// The two print dialogs of the window.
+enum class PrintDialogName { PrintDialog1, PrintDialog2 };  // Select & Print, Print All
 
-// The user-facing parts of a print job, replaceable in tests.
-class PrintUi {
+// Lets the user choose the printer and its settings for one job.
+class PrintDialogs {
   public:
-    virtual ~PrintUi() = default;
-    // Lets the user choose the printer and its settings; true when the user confirms.
-    virtual bool confirm(QPrinter& printer, PrintDialogKind dialog) = 0;
-    virtual void showError(const QString& message) = 0;
+    virtual ~PrintDialogs() = default;
+    // True when the user confirms; the printer then holds the choices.
+    virtual bool confirm(QPrinter& printer, PrintDialogName dialog) = 0;
 };
 
-// The system's standard print dialog with default options and a critical message box.
-class DialogPrintUi : public PrintUi {
+// The system's standard print dialog: printer, copies and a page range from–to. The "current
+// page" and "selection" choices are not offered: the tables have no current page, and Select &
+// Print is itself the selection.
+class SystemPrintDialogs : public PrintDialogs {
   public:
-    explicit DialogPrintUi(QWidget* parent) : parent_(parent) {}
-    bool confirm(QPrinter& printer, PrintDialogKind dialog) override;
-    void showError(const QString& message) override;
+    explicit SystemPrintDialogs(QWidget* parent) : parent_(parent) {}
+    bool confirm(QPrinter& printer, PrintDialogName dialog) override;
 
   private:
     QWidget* parent_;
 };
 
-// Puts a picture (the logo, or the chart for a report) on the clipboard and reads it back as a
-// bitmap at the picture's own size: for the logo, the print logo. The clipboard keeps the bitmap.
-// Throws ClipboardError ("Cannot open clipboard: <reason>") when there is no clipboard, there is
+// Sets up a print dialog as SystemPrintDialogs shows it.
+void setUpPrintDialog(QPrintDialog& dialog, PrintDialogName name);
+
+// Every logo and chart picture that reaches paper or a report passes through the clipboard,
+// which keeps the last one afterwards.
+class PictureClipboard {
+  public:
+    virtual ~PictureClipboard() = default;
+    // Puts picture on the clipboard and returns the bitmap the clipboard gives back. Throws
+    // ClipboardError ("Cannot open clipboard: <reason>") when either step fails.
+    virtual QImage passThrough(const QImage& picture) = 0;
+};
+
+// The system clipboard of the running application (none without a GUI application).
+class SystemPictureClipboard : public PictureClipboard {
+  public:
+    QImage passThrough(const QImage& picture) override;
+};
+
+// Puts a picture (the logo, or the chart for a report) on clipboard and reads it back as a
+// bitmap at the picture's own size. Throws ClipboardError when there is no clipboard, there is
 // no picture (the clipboard is then left alone), or the clipboard does not give the picture back.
-QImage logoThroughClipboard(const QImage& picture, QClipboard* clipboard);
+QImage pictureThroughClipboard(const QImage& picture, QClipboard* clipboard);
 
 // What the window hands to a print job.
 struct PrintSources {
@@ -53,53 +71,39 @@ struct PrintSources {
     std::array<int, CellStore::kColumns> columnWidths{55, 80, 65, 110};
 };
 
-enum class PrintOutcome { Printed, Cancelled, Failed };
+enum class PrintOutcome { Printed, Cancelled };
 
-// One job on printer, start to end: job title, the layout's pages, end of document. Throws
-// PrintSystemError when the printing system refuses or fails the job (an open job is aborted).
+// One job on printer, start to end: job title, the pages of the layout the printer's page range
+// asks for (all of them unless the dialog chose a range), end of document. Throws
+// PrintLayoutError when the range holds none of the layout's pages, PrintSystemError when the
+// printing system refuses or fails the job (an open job is aborted).
 void printLayout(QPrinter& printer, const PrintLayout& layout, const QImage& logo);
 
-// The two table jobs once their dialog has been confirmed, with logo as the print logo. Both draw
-// at the resolution the layouts are made for, whatever the dialog chose. Throw PrintSystemError,
-// or PrintLayoutError for a page too small for the table, with the reason for the user.
-//
-// Select & Print: grid rows first to last under the title "SELECTED TEMPERATURE DETAILS".
-void printSelectedRows(QPrinter& printer, const PrintSources& sources, int first, int last,
-                       const QImage& logo);
-// Print All: every grid row under the title "TEMPERATURE DETAILS", in portrait whatever the
-// dialog chose; the printer stays portrait for the next job.
-void printAllRows(QPrinter& printer, const PrintSources& sources, const QImage& logo);
-
-// The two table printouts on one printer that lives as long as the window, so settings chosen in
-// a dialog (and the portrait orientation Print All leaves behind) carry over to the next job.
+// The window's two table printouts, Select & Print and Print All, on a printer that lives as long
+// as the window, so settings chosen in a dialog (and the portrait orientation Print All leaves
+// behind) carry over to the next job. Both rebuild the print logo through the clipboard before
+// their dialog (the clipboard keeps it even when the user cancels) and draw at the resolution
+// the layouts are made for, whatever the dialog chose. Failures are thrown for the caller's
+// error box: ClipboardError (then no dialog is shown), PrintSystemError, or PrintLayoutError
+// for a page too small for the table or a page range outside the printout.
 class TablePrinter {
   public:
-    explicit TablePrinter(PrintUi& ui);
-    ~TablePrinter();
-    TablePrinter(const TablePrinter&) = delete;
-    TablePrinter& operator=(const TablePrinter&) = delete;
+    TablePrinter(QPrinter& printer, PrintDialogs& dialogs, PictureClipboard& clipboard)
+        : printer_(printer), dialogs_(dialogs), clipboard_(clipboard) {}
 
-    QPrinter& printer() { return *printer_; }
-
-    // Select & Print: rebuilds printLogo through the clipboard, shows PrintDialog1; on confirm sets
-    // printRowFirst/printRowLast to the selection's top and bottom rows and prints them under the
-    // title "SELECTED TEMPERATURE DETAILS". Errors go to the UI's error box.
+    // Select & Print: shows PrintDialog1; on confirm sets printRowFirst/printRowLast to the
+    // selection's top and bottom grid rows and prints them under "SELECTED TEMPERATURE DETAILS".
     PrintOutcome printSelected(const PrintSources& sources, int selectionTop, int selectionBottom,
                                int& printRowFirst, int& printRowLast, QImage& printLogo);
 
-    // Print All: rebuilds printLogo through the clipboard, shows PrintDialog2; on confirm prints
-    // every grid row in portrait under the title "TEMPERATURE DETAILS".
+    // Print All: shows PrintDialog2; on confirm prints every grid row under "TEMPERATURE
+    // DETAILS", in portrait whatever the dialog chose; the printer stays portrait.
     PrintOutcome printAll(const PrintSources& sources, QImage& printLogo);
 
-    // The clipboard the logo passes through; the application's by default.
-    void setClipboard(QClipboard* clipboard) { clipboard_ = clipboard; }
-
   private:
-    bool rebuildLogo(const PrintSources& sources, QImage& printLogo);
-
-    PrintUi& ui_;
-    std::unique_ptr<QPrinter> printer_;
-    QClipboard* clipboard_;
+    QPrinter& printer_;
+    PrintDialogs& dialogs_;
+    PictureClipboard& clipboard_;
 };
 
 }  // namespace halvik

@@ -6,10 +6,6 @@
 
 namespace halvik {
 
-ClipboardError::ClipboardError(const QString& reason)
-    : std::runtime_error(QStringLiteral("Cannot open clipboard: %1").arg(reason).toStdString()),
-      reason_(reason) {}
-
 namespace {
 
 QClipboard& guiClipboard() {

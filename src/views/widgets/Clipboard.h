@@ -2,20 +2,10 @@
 
 #include <QImage>
 #include <QString>
-#include <stdexcept>
+
+#include "views/ClipboardError.h"
 
 namespace halvik {
-
-// A clipboard that refused the data. what() is the whole message for the user:
-// "Cannot open clipboard: <reason>" (UTF-8).
-class ClipboardError : public std::runtime_error {
-  public:
-    explicit ClipboardError(const QString& reason);
-    QString reason() const { return reason_; }
-
-  private:
-    QString reason_;
-};
 
 // Replaces the contents of a clipboard. Implementations throw ClipboardError when the data did
 // not reach it; nothing else changes then.

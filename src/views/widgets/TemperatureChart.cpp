@@ -76,10 +76,6 @@ TemperatureChart::TemperatureChart(QWidget* parent) : QChartView(new QChart(), p
 
 TemperatureChart::~TemperatureChart() = default;
 
-AxisRange TemperatureChart::unitRange(TemperatureUnit unit) {
-    return unit == TemperatureUnit::Celsius ? AxisRange{-20, 70} : AxisRange{-4, 158};
-}
-
 QString TemperatureChart::unitTitle(TemperatureUnit unit) {
     return unit == TemperatureUnit::Celsius ? QStringLiteral("Temperature (°C)")
                                             : QStringLiteral("Temperature (°F)");
@@ -141,7 +137,7 @@ void TemperatureChart::configure() {
 
 void TemperatureChart::setUnit(TemperatureUnit unit) {
     unit_ = unit;
-    const AxisRange y = unitRange(unit);
+    const AxisRange y = fullYRange();
     leftAxis_->setRange(y.min, y.max);
     // Undo must not bring back the other unit's scale.
     if (savedY_)
@@ -151,47 +147,40 @@ void TemperatureChart::setUnit(TemperatureUnit unit) {
     updateLeftTicks();
 }
 
-void TemperatureChart::addReadings(const std::vector<ChartPoint>& points) {
-    const AxisRange x = xRange();
-    const AxisRange y = yRange();
-
+void TemperatureChart::setReadings(const std::vector<ChartPoint>& points) {
     QList<QPointF> values;
+    QList<QPointF> zeros;
     values.reserve(static_cast<qsizetype>(points.size()));
-    std::vector<QString> labels;
-    labels.reserve(points.size());
+    zeros.reserve(static_cast<qsizetype>(points.size()));
+    values_.clear();
+    values_.reserve(points.size());
+    labels_.clear();
+    labels_.reserve(points.size());
     for (size_t i = 0; i < points.size(); ++i) {
         values.append(QPointF(static_cast<double>(i), points[i].value));
-        labels.push_back(QString::fromStdString(points[i].label));
+        zeros.append(QPointF(static_cast<double>(i), 0));
+        values_.push_back(points[i].value);
+        labels_.push_back(QString::fromStdString(points[i].label));
     }
 
-    QList<QPointF> zeros = series2_->points();
-    zeros.reserve(zeros.size() + values.size());
-    for (qsizetype i = 0; i < values.size(); ++i)
-        zeros.append(QPointF(static_cast<double>(series2Points_ + i), 0));
-    series2Points_ += values.size();
-
-    auto* series = new QLineSeries(this);
-    series->setName(QStringLiteral("Series%1").arg(3 + readingSeries_.size()));
-    series->setPointsVisible(false);
-    readingSeries_.push_back(series);
-    labels_.push_back(std::move(labels));
-    chart()->addSeries(series);
-    series->attachAxis(bottomAxis_);
-    series->attachAxis(leftAxis_);
-
-    // Attaching may rescale the axes; the scale is the user's, not the data's. Set it before
-    // the points arrive so they are laid out once.
-    const AxisRange full = fullXRange();
-    if (isZoomed()) {
-        savedX_ = full;
-        setRanges(x, y);
-    } else {
-        setRanges(full, y);
+    if (readingSeries_ == nullptr) {
+        readingSeries_ = new QLineSeries(this);
+        readingSeries_->setName(QStringLiteral("Series3"));
+        readingSeries_->setPointsVisible(false);
+        chart()->addSeries(readingSeries_);
+        readingSeries_->attachAxis(bottomAxis_);
+        readingSeries_->attachAxis(leftAxis_);
     }
+
+    // A zoom of the previous readings means nothing for these. The ranges are set before the
+    // points arrive so they are laid out once.
+    savedX_.reset();
+    savedY_.reset();
+    setRanges(fullXRange(), fullYRange());
     // Each series takes all its points in one go: point by point, a shown chart redraws for
     // every one of them.
     series2_->replace(zeros);
-    series->replace(values);
+    readingSeries_->replace(values);
     rebuildBottomLabels();
 }
 
@@ -248,21 +237,14 @@ AxisRange TemperatureChart::yRange() const {
     return {leftAxis_->min(), leftAxis_->max()};
 }
 
-QString TemperatureChart::pointLabel(int x) const {
-    if (x < 0)
-        return {};
-    for (const std::vector<QString>& labels : labels_) {
-        if (static_cast<size_t>(x) < labels.size())
-            return labels[static_cast<size_t>(x)];
-    }
-    return {};
+AxisRange TemperatureChart::fullYRange() const {
+    return FullTemperatureRange(unit_, values_);
 }
 
-qsizetype TemperatureChart::labelledPoints() const {
-    size_t points = 0;
-    for (const std::vector<QString>& labels : labels_)
-        points = std::max(points, labels.size());
-    return static_cast<qsizetype>(points);
+QString TemperatureChart::pointLabel(int x) const {
+    if (x < 0 || static_cast<size_t>(x) >= labels_.size())
+        return {};
+    return labels_[static_cast<size_t>(x)];
 }
 
 QStringList TemperatureChart::shownLabels() const {
@@ -282,7 +264,7 @@ void TemperatureChart::setRanges(AxisRange x, AxisRange y) {
 }
 
 AxisRange TemperatureChart::fullXRange() const {
-    const qsizetype points = std::max(series2Points_, labelledPoints());
+    const auto points = static_cast<qsizetype>(labels_.size());
     return {0, static_cast<double>(std::max<qsizetype>(points - 1, 1))};
 }
 
@@ -302,7 +284,7 @@ void TemperatureChart::rebuildBottomLabels() {
         plotWidth = std::max(width() - 80, 0);
     const double span = x.max - x.min;
     const double from = std::max(x.min, 0.0);
-    const double to = std::min(x.max, static_cast<double>(labelledPoints() - 1));
+    const double to = std::min(x.max, static_cast<double>(labels_.size()) - 1);
 
     std::vector<long long> positions;
     if (span > 0 && to >= from) {

@@ -8,8 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "logger/Reading.h"  // TemperatureUnit
+#include "logger/Reading.h"    // TemperatureUnit
 #include "views/ChartPoint.h"
+#include "views/ChartScale.h"  // AxisRange
 
 class QCategoryAxis;
 class QLineSeries;
@@ -20,16 +21,10 @@ namespace halvik {
 
 class ClipboardAccess;
 
-// A visible range of one axis.
-struct AxisRange {
-    double min = 0;
-    double max = 0;
-    bool operator==(const AxisRange&) const = default;
-};
-
-// The temperature chart: a fixed-range left axis per unit, the black zero line `Series2` and
-// one line series per parse with a timestamp label for every point. Only the handful of
-// labels that fit are shown on the bottom axis, rebuilt whenever its range changes.
+// The temperature chart: the left axis at its unit's fixed range (widened to show every reading
+// that passes it, FullTemperatureRange), the black zero line `Series2` and the line series of
+// the current download with a timestamp label for every point. Only the handful of labels that
+// fit are shown on the bottom axis, rebuilt whenever its range changes.
 //
 // Zoom in/out move each end of both axes by 4 % of the range; undo returns to the ranges in
 // force before the first zoom or scroll (by button or mouse). Right-drag zooms to the dragged
@@ -40,18 +35,18 @@ class TemperatureChart : public QChartView {
     explicit TemperatureChart(QWidget* parent = nullptr);
     ~TemperatureChart() override;
 
-    static AxisRange unitRange(TemperatureUnit unit);  // -20..70 or -4..158
-    static QString unitTitle(TemperatureUnit unit);    // "Temperature (°C)" / "Temperature (°F)"
+    static QString unitTitle(TemperatureUnit unit);  // "Temperature (°C)" / "Temperature (°F)"
 
-    // The unit switch's chart part: the left axis range and its title. Converts no values.
+    // The unit switch's chart part: the left axis range (the unit's full view of the readings
+    // shown) and its title. Converts no values.
     void setUnit(TemperatureUnit unit);
     TemperatureUnit unit() const { return unit_; }
 
-    // One parse: adds a new line series with these points at X = 0, 1, ... (labels are UTF-8,
-    // e.g. "07Jan14  09:06", blanks shown as they are) and one point of
-    // value 0 per reading to Series2 (which keeps accumulating). An empty list still adds the
-    // (empty) series. Points are handed to the chart in one go.
-    void addReadings(const std::vector<ChartPoint>& points);
+    // One download (or its part that was parsed): these points replace the readings series'
+    // points, at X = 0, 1, ... (labels are UTF-8, e.g. "07Jan14  09:06", blanks shown as they
+    // are), and Series2 gets one point of value 0 per reading. The zoom is forgotten and both
+    // axes show the full view. Points are handed to the chart in one go.
+    void setReadings(const std::vector<ChartPoint>& points);
 
     void zoomIn();    // each end inward by 4 % of the range, on both axes
     void zoomOut();   // each end outward by 4 % of the range, on both axes
@@ -66,12 +61,15 @@ class TemperatureChart : public QChartView {
 
     // Inspection.
     QLineSeries* series2() const { return series2_; }
-    const std::vector<QLineSeries*>& readingSeries() const { return readingSeries_; }
+    // The readings series; none before the first download.
+    QLineSeries* readingSeries() const { return readingSeries_; }
     QValueAxis* leftAxis() const { return leftAxis_; }
     QCategoryAxis* bottomAxis() const { return bottomAxis_; }
     AxisRange xRange() const;
     AxisRange yRange() const;
-    // The label of the point at X (from the earliest parse that has a point there), or "".
+    // The full view of the left axis: the unit's range widened for the readings shown.
+    AxisRange fullYRange() const;
+    // The label of the point at X, or "".
     QString pointLabel(int x) const;
     // The labels on the bottom axis now, left to right, as given to addReadings.
     QStringList shownLabels() const;
@@ -88,7 +86,6 @@ class TemperatureChart : public QChartView {
     void rememberRangesOnce();
     void setRanges(AxisRange x, AxisRange y);
     AxisRange fullXRange() const;
-    qsizetype labelledPoints() const;
     void rebuildBottomLabels();
     void updateLeftTicks();
 
@@ -96,9 +93,9 @@ class TemperatureChart : public QChartView {
     QValueAxis* leftAxis_ = nullptr;
     QCategoryAxis* bottomAxis_ = nullptr;
     QLineSeries* series2_ = nullptr;
-    std::vector<QLineSeries*> readingSeries_;
-    std::vector<std::vector<QString>> labels_;  // per reading series, by point index
-    qsizetype series2Points_ = 0;
+    QLineSeries* readingSeries_ = nullptr;
+    std::vector<double> values_;   // by point index
+    std::vector<QString> labels_;  // by point index
     std::optional<AxisRange> savedX_;
     std::optional<AxisRange> savedY_;
     QStringList shownLabels_;

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "logger/LocaleSettings.h"
+
+namespace halvik {
+
+// The parts of the system locale that the grid and chart texts follow (QLocale::system() read
+// through LocaleSettingsOf).
+LocaleSettings systemLocaleSettings();
+
+}  // namespace halvik

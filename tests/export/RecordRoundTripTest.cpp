@@ -1,0 +1,238 @@
+// Every download is kept as a record; the record opened again in a window without the card shows
+// what the download showed: the rows Copy All gives, the statistics, the Data Report's text. The
+// CSV of the record holds the grid's texts. Opening a changed, foreign or missing file.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QStatusBar>
+
+#include "ExportTestSupport.h"
+#include "records/Csv.h"
+#include "records/RecordStore.h"
+#include "views/widgets/DataGrid.h"
+
+namespace halvik::testing {
+namespace {
+
+struct Shown {
+    QString copyAll;
+    std::vector<QString> captions;
+    QString dataReport;
+    QString status;
+};
+
+// What the window shows of its download: Copy All, the statistics captions, the Data Report's
+// text as pdftotext reads it, Label10.
+Shown shownBy(TForm3& w, const QString& reportFolder) {
+    Shown shown;
+    w.BitBtn11->click();
+    shown.copyAll = QApplication::clipboard()->text();
+    for (QLabel* label : {w.Label6, w.Label9, w.Label12, w.Label13, w.Label14, w.Label7, w.Label8,
+                          w.Label1, w.Label11, w.Label19, w.Label4, w.Label5, w.Label20}) {
+        shown.captions.push_back(label->text());
+    }
+    QFile::remove(reportFolder + "/Brisko.pdf");
+    w.BitBtn9->click();
+    shown.dataReport = pdfText(reportFolder + "/Brisko.pdf");
+    shown.status = w.Label10->text();
+    return shown;
+}
+
+QString keptRecordPath(TForm3& w) {
+    if (!waitFor([&] { return w.StatusMessage->text().contains("ept as "); }, 10000)) {
+        return {};
+    }
+    const QString name = w.StatusMessage->text().trimmed().section(" as ", 1);
+    return QString::fromStdString((RecordFolderPath() / name.toStdString()).string());
+}
+
+struct RoundTripCase {
+    const char* name;
+    std::vector<double> values;
+    bool fahrenheit;
+    CardDateTime first;
+    std::size_t reportLimit;  // the card stops after this many reading reports
+    const char* status;
+};
+
+class RecordRoundTrip : public ExportWindow, public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(RecordRoundTrip, TheRecordShowsWhatTheDownloadShowed) {
+    const RoundTripCase& c = GetParam();
+    std::vector<CardReading> readings;
+    for (double value : c.values) {
+        readings.push_back(EncodeReading(value));
+    }
+    LoggerCardImage image = LoggerCardImage::Make({7, 1, 2, 3, 4}, c.first, readings);
+    card = std::make_unique<SimLoggerCard>(platform, image);
+    card->SetReadingReportLimit(c.reportLimit);
+    card->Plug();
+    window = std::make_unique<TForm3>(platform);
+    window->locale = LocaleSettings{};
+    window->show();
+    ASSERT_TRUE(waitFor([&] { return !window->download.PidText.empty(); }));
+    if (c.fahrenheit) {
+        window->RadioButton2->click();
+    }
+    window->BitBtn1->click();
+    ASSERT_TRUE(waitFor([&] { return !window->isStaging(); }, 10000));
+    const QString recordPath = keptRecordPath(*window);
+    ASSERT_FALSE(recordPath.isEmpty()) << window->StatusMessage->text().toStdString();
+    ASSERT_TRUE(QFile::exists(recordPath)) << recordPath.toStdString();
+    EXPECT_TRUE(window->windowTitle().endsWith(QFileInfo(recordPath).fileName()));
+    const Shown original = shownBy(*window, folder.path());
+    EXPECT_EQ(original.status, c.status);
+    recorder.messages.clear();
+
+    // The CSV holds the grid's texts, without blanks and with "." for the decimal separator.
+    const LoadedRecord loaded = LoadRecord(recordPath.toStdString());
+    EXPECT_TRUE(loaded.intact);
+    const QStringList csv = QString::fromStdString(RecordCsv(loaded.record)).split('\n');
+    const CellStore& grid = window->StringGrid1->cells();
+    const int rows = grid.rowCount() - 1;
+    ASSERT_EQ(csv.size(), rows + 2);  // header line, one line a reading, the final LF
+    for (int row = 1; row <= rows; ++row) {
+        const QStringList fields = csv[row].split(',');
+        ASSERT_EQ(fields.size(), 4) << row;
+        EXPECT_EQ(fields[0].toStdString(), grid.cell(0, row));
+        const QString shownValue = QString::fromStdString(grid.cell(3, row)).trimmed();
+        EXPECT_EQ(c.fahrenheit ? fields[3] : fields[2], shownValue) << row;
+    }
+
+    window.reset();
+    card->Unplug();
+    card.reset();
+    window = std::make_unique<TForm3>(platform);
+    window->locale = LocaleSettings{};
+    window->show();
+    QTest::qWait(50);
+    ASSERT_TRUE(window->openRecord(recordPath));
+    EXPECT_TRUE(window->windowTitle().contains(QFileInfo(recordPath).fileName()));
+    EXPECT_FALSE(window->windowTitle().contains("changed"));
+    const Shown reopened = shownBy(*window, folder.path());
+    EXPECT_EQ(reopened.copyAll, original.copyAll);
+    EXPECT_EQ(reopened.captions, original.captions);
+    EXPECT_EQ(reopened.dataReport, original.dataReport);
+    EXPECT_EQ(reopened.status, original.status);
+    EXPECT_EQ(window->RadioButton2->isChecked(), c.fahrenheit);
+    EXPECT_FALSE(window->BitBtn1->isEnabled());  // no card
+    EXPECT_TRUE(recorder.messages.empty());
+}
+
+std::vector<double> ramp(int count, double start, double step) {
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i) {
+        values.push_back(start + step * (i % 60));
+    }
+    return values;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RecordRoundTrip,
+                         ::testing::Values(RoundTripCase{"ThreeReadings",
+                                                         {20.0, 25.0, 30.0},
+                                                         false,
+                                                         {2014, 1, 7, 9, 0, 0},
+                                                         SIZE_MAX,
+                                                         "Downloaded"},
+                                           RoundTripCase{"FahrenheitOverTheLeapDay",
+                                                         ramp(500, 2.0, 0.25),
+                                                         true,
+                                                         {2024, 2, 28, 22, 0, 0},
+                                                         SIZE_MAX,
+                                                         "Downloaded"},
+                                           RoundTripCase{"IncompleteAfterTwoReports",
+                                                         ramp(300, -3.0, 0.5),
+                                                         false,
+                                                         {2026, 1, 12, 8, 0, 0},
+                                                         2,
+                                                         "Incomplete: 64 of 300"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ExportWindow, TheSameDownloadTwiceIsKeptOnceAndACsvCanBeExported) {
+    download(cardWith({4.0, 5.0}));
+    const QString first = keptRecordPath(*window);
+    ASSERT_FALSE(first.isEmpty());
+    window.reset();
+    card.reset();
+    download(cardWith({4.0, 5.0}));
+    ASSERT_TRUE(waitFor([&] { return window->StatusMessage->text().contains("Already kept as"); }));
+    EXPECT_TRUE(window->StatusMessage->text().contains(QFileInfo(first).fileName()));
+
+    const QString csvPath = path("out.csv");
+    window->chooseCsvFile = [&](const QString& proposed) {
+        EXPECT_TRUE(proposed.endsWith(QFileInfo(first).completeBaseName() + ".csv"));
+        return csvPath;
+    };
+    QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+    QFile csv(csvPath);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll(),
+              "point,time_utc,celsius,fahrenheit\n"
+              "1,2014-01-07T09:00:00Z,4.0,39.2\n"
+              "2,2014-01-07T09:06:00Z,5.0,41.0\n");
+    EXPECT_TRUE(window->StatusMessage->text().contains("Exported"));
+}
+
+TEST_F(ExportWindow, AChangedRecordOpensWithAWarningAndABadFileChangesNothing) {
+    download(cardWith({4.0, 5.0, 6.0}));
+    const QString kept = keptRecordPath(*window);
+    ASSERT_FALSE(kept.isEmpty());
+    const QString before = window->windowTitle();
+    const std::string copyAll = window->StringGrid1->cells().cell(3, 3);
+
+    // Files that are not records: refused with the file's name, the window as it was.
+    QFile foreign(path("notes.halvik"));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("{\"format\":\"something else\"}\n");
+    foreign.close();
+    for (const QString& bad : {path("notes.halvik"), path("missing.halvik"), folder.path()}) {
+        recorder.messages.clear();
+        EXPECT_FALSE(window->openRecord(bad));
+        ASSERT_EQ(recorder.errors().size(), 1u) << bad.toStdString();
+        EXPECT_TRUE(recorder.errors()[0].contains(QFileInfo(bad).fileName()))
+            << recorder.errors()[0].toStdString();
+        EXPECT_EQ(window->windowTitle(), before);
+        EXPECT_EQ(window->StringGrid1->cells().cell(3, 3), copyAll);
+    }
+    recorder.messages.clear();
+
+    // A reading changed after the download (one byte of its hex): shown, with the warning.
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    const qsizetype readings = text.indexOf("\"readings\":\"");
+    ASSERT_GT(readings, 0);
+    const qsizetype digit = readings + 13;
+    text[digit] = text[digit] == '0' ? '1' : '0';
+    const QString changed = path("changed.halvik");
+    QFile out(changed);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(text);
+    out.close();
+    ASSERT_TRUE(window->openRecord(changed));
+    EXPECT_TRUE(window->windowTitle().endsWith("changed.halvik (changed after download)"))
+        << window->windowTitle().toStdString();
+    EXPECT_TRUE(window->StatusMessage->text().contains("Changed after download"));
+    EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInTheStatusBarAndTheDownloadIsShown) {
+    const QString blocked = path("not-a-folder");
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QByteArray before = qgetenv("HALVIK_RECORDS_DIR");
+    qputenv("HALVIK_RECORDS_DIR", blocked.toUtf8());
+    download(cardWith({4.0, 5.0}));
+    const bool said = waitFor([&] { return window->StatusMessage->text().contains("Not kept"); });
+    qputenv("HALVIK_RECORDS_DIR", before);
+    ASSERT_TRUE(said) << window->StatusMessage->text().toStdString();
+    EXPECT_TRUE(window->StatusMessage->text().contains("not-a-folder"));
+    EXPECT_EQ(window->Label10->text(), "Downloaded");
+    EXPECT_EQ(window->StringGrid1->cells().cell(3, 2), "            5.0");
+}
+
+}  // namespace
+}  // namespace halvik::testing
