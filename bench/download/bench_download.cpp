@@ -9,6 +9,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "FullCard.h"
 #include "devicelink/sim/LoggerCard.h"
 #include "devicelink/sim/SimHidPlatform.h"
 #include "download/CardSession.h"
@@ -18,21 +19,8 @@ namespace {
 
 using halvik::SimLoggerCard;
 
-halvik::LoggerCardImage FullCard() {
-    std::vector<halvik::CardReading> readings;
-    for (int i = 0; i < halvik::kMaxReadings; ++i)
-        readings.push_back(
-            halvik::EncodeReading(std::round((4.0 + 3.0 * std::sin(i / 40.0)) * 16) / 16));
-    halvik::CardDateTime first;
-    first.year = 2026;
-    first.month = 1;
-    first.day = 12;
-    first.hour = 8;
-    return halvik::LoggerCardImage::Make({1, 2, 3, 4, 5}, first, readings);
-}
-
 void BM_DownloadFullCard(benchmark::State& state, SimLoggerCard::Pace pace) {
-    const halvik::LoggerCardImage image = FullCard();
+    const halvik::LoggerCardImage image = halvik::bench::FullCard();
     const halvik::LocaleSettings locale;
     for (auto _ : state) {
         state.PauseTiming();

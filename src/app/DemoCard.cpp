@@ -76,27 +76,6 @@ LoggerCardImage MakeDemoCardImage() {
     return LoggerCardImage::Make({20, 26, 1, 12, 7}, first, readings);
 }
 
-std::optional<DemoPace> ParseDemoPace(const std::string& text) {
-    DemoPace pace;
-    if (text == "fast")
-        return pace;
-    pace.pace = SimLoggerCard::Pace::UsbFullSpeed;
-    if (text == "usb-fs")
-        return pace;
-    const std::string prefix = "stall-after:";
-    if (text.rfind(prefix, 0) != 0 || text.size() == prefix.size() ||
-        text.size() > prefix.size() + 9)
-        return std::nullopt;
-    std::size_t reports = 0;
-    for (std::size_t i = prefix.size(); i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        reports = reports * 10 + static_cast<std::size_t>(text[i] - '0');
-    }
-    pace.readingReportLimit = reports;
-    return pace;
-}
-
 DemoSession::DemoSession(LoggerCardImage image, DemoPace pace)
     : card_(platform_, std::move(image), pace.pace) {
     card_.SetReadingReportLimit(pace.readingReportLimit);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "devicelink/sim/CardPace.h"
 #include "devicelink/sim/LoggerCard.h"
 #include "devicelink/sim/SimHidPlatform.h"
 
@@ -21,16 +22,6 @@ std::vector<double> DemoCardTemperatures();
 LoggerCardImage MakeDemoCardImage();
 
 class TForm3;
-
-// How fast the demo card sends: "fast" (as fast as the window reads), "usb-fs" (one 64-byte
-// report per millisecond, as on USB full speed) or "stall-after:N" (the header and the first N
-// reading reports at USB full speed, then nothing).
-struct DemoPace {
-    SimLoggerCard::Pace pace = SimLoggerCard::Pace::AsFastAsRead;
-    std::size_t readingReportLimit = SIZE_MAX;
-};
-// Reads a pace text; std::nullopt when it is none of the above.
-std::optional<DemoPace> ParseDemoPace(const std::string& text);
 
 // What halvik-demo runs: the in-memory platform with the card plugged in, and the main window
 // on it (not yet shown). The card answers as fast as the window reads.

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "DeviceLinkFixture.h"
+#include "devicelink/sim/CardPace.h"
 
 namespace halvik::testing {
 namespace {
@@ -37,6 +38,39 @@ TEST(CardModel, HeaderBytesCarryPidFirstReadingAndCount) {
     EXPECT_EQ(image.AnnouncedCount(), 14400u);
     EXPECT_EQ(LoggerCardImage::Make({}, {}, Readings(1440)).Header()[19], 0x05);
     EXPECT_EQ(LoggerCardImage::Make({}, {}, Readings(1440)).Header()[20], 0xA0);
+}
+
+// The --pace texts of halvik-demo and halvik-cli.
+TEST(CardPace, Texts) {
+    using Pace = SimLoggerCard::Pace;
+    struct Case {
+        const char* text;
+        bool valid;
+        Pace pace;
+        std::size_t limit;
+    };
+    const Case cases[] = {
+        {"fast", true, Pace::AsFastAsRead, SIZE_MAX},
+        {"usb-fs", true, Pace::UsbFullSpeed, SIZE_MAX},
+        {"stall-after:0", true, Pace::UsbFullSpeed, 0},
+        {"stall-after:450", true, Pace::UsbFullSpeed, 450},
+        {"stall-after:999999999", true, Pace::UsbFullSpeed, 999999999},
+        {"stall-after:1000000000", false, Pace::AsFastAsRead, 0},
+        {"stall-after:", false, Pace::AsFastAsRead, 0},
+        {"stall-after:-1", false, Pace::AsFastAsRead, 0},
+        {"stall-after:1x", false, Pace::AsFastAsRead, 0},
+        {"Fast", false, Pace::AsFastAsRead, 0},
+        {"", false, Pace::AsFastAsRead, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto pace = ParseDemoPace(c.text);
+        ASSERT_EQ(pace.has_value(), c.valid);
+        if (pace) {
+            EXPECT_EQ(pace->pace, c.pace);
+            EXPECT_EQ(pace->readingReportLimit, c.limit);
+        }
+    }
 }
 
 TEST(CardModel, ImpossibleDateOrTooManyReadingsAreRefused) {

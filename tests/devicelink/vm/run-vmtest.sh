@@ -2,12 +2,15 @@
 # The device link against a real kernel: boots Debian's kernel in QEMU (software emulation) with
 # the uhid module and runs the guest test program there. Exit 0 when the guest printed
 # "RESULT: PASS", 1 when it failed, 77 (skipped) with the reason when this machine cannot run it.
-# Usage: run-vmtest.sh GUEST_BINARY CARD_SIM_BINARY WORK_DIR [SANITIZER]
+# Usage: run-vmtest.sh GUEST_BINARY CARD_SIM_BINARY WORK_DIR [SANITIZER [HALVIK_CLI_BINARY]]
+# With HALVIK_CLI_BINARY, the guest also lists and downloads the card halvik-card-sim serves
+# with halvik-cli.
 set -u
 GUEST=$1
 CARD_SIM=$2
 WORK=$3
 SANITIZER=${4:-}
+CLI=${5:-}
 HERE=$(cd "$(dirname "$0")" && pwd)
 skip() { echo "SKIPPED: $*"; exit 77; }
 # A Debian package scripts/install-deps installs: missing, the test skips, or fails under CI.
@@ -26,6 +29,7 @@ command -v xz >/dev/null ||
   need_package "xz is not installed (package xz-utils, installed by scripts/install-deps)"
 [ -x "$GUEST" ] || { echo "guest program $GUEST is missing"; exit 1; }
 [ -x "$CARD_SIM" ] || { echo "halvik-card-sim $CARD_SIM is missing"; exit 1; }
+[ -z "$CLI" ] || [ -x "$CLI" ] || { echo "halvik-cli $CLI is missing"; exit 1; }
 
 # Debian's kernel, unpacked into the build tree once (not installed on this machine).
 KDIR=$WORK/kernel
@@ -76,7 +80,8 @@ for m in hid uhid hid-generic; do
 done
 cp "$GUEST" "$R/bin/devicelink-vmguest"
 cp "$CARD_SIM" "$R/bin/halvik-card-sim"
-for lib in $(ldd "$GUEST" "$CARD_SIM" | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// {print $1}' | sort -u); do
+[ -z "$CLI" ] || cp "$CLI" "$R/bin/halvik-cli"
+for lib in $(ldd "$GUEST" "$CARD_SIM" $CLI | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// {print $1}' | sort -u); do
   mkdir -p "$R$(dirname "$lib")"
   cp -L "$lib" "$R$lib"
 done
@@ -89,10 +94,10 @@ timeout "${QEMU_TIMEOUT:-120}" qemu-system-x86_64 -accel tcg -m 256 -smp 1 -node
   -serial stdio -no-reboot -kernel "$KERNEL" -initrd "$WORK/initrd.gz" \
   -append "console=ttyS0 quiet panic=-1" </dev/null 2>&1 | tr -d '\r' >"$LOG"
 end=$(date +%s.%N)
-grep -oE '(CHECK|RESULT|CARDSIM|GUEST).*' "$LOG"
+grep -oE '(CHECK|RESULT|CARDSIM|CLI:|GUEST).*' "$LOG"
 awk -v k="$KVER" -v a="$start" -v b="$end" 'BEGIN { printf "HOST: kernel %s, QEMU ran %.1f s\n", k, b - a }'
 if grep -q 'RESULT: PASS' "$LOG" && grep -q 'CARDSIM: PASS' "$LOG" &&
-   grep -q 'halvik-card-sim exit=0' "$LOG"; then
+   grep -q 'halvik-card-sim exit=0' "$LOG" && { [ -z "$CLI" ] || grep -q 'CLI: PASS' "$LOG"; }; then
   exit 0
 fi
 echo "--- guest console:"

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "logger/Reading.h"
+
+namespace halvik::cli {
+
+// Where the cards come from: the machine's hidraw devices, or simulated cards from card image
+// files on the in-memory platform.
+struct CardSource {
+    std::vector<std::string> simImages;  // empty: the real cards
+    std::string pace = "fast";           // for simulated cards
+};
+
+// `halvik-cli list`. Returns the exit status.
+int ListCards(const CardSource& source);
+
+struct DownloadOptions {
+    std::string card;                // device node; empty: the only card
+    std::optional<std::string> csv;  // "-" for standard output
+    TemperatureUnit unit = TemperatureUnit::Celsius;
+};
+
+// `halvik-cli download`. Returns the exit status.
+int DownloadCard(const CardSource& source, const DownloadOptions& options);
+
+}  // namespace halvik::cli

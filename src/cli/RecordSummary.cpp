@@ -1,0 +1,182 @@
+#include "cli/RecordSummary.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "download/DownloadFlow.h"
+#include "download/KeptDownload.h"
+#include "logger/Conversions.h"
+
+namespace halvik::cli {
+
+namespace {
+
+constexpr std::chrono::minutes kReadingInterval{6};
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Takes what the flow shows; a replay sends no commands.
+class Replay : public DownloadFlow::Sink {
+  public:
+    bool SendCommand(std::uint8_t, std::string& reason) override {
+        reason = "a kept download sends no commands";
+        return false;
+    }
+    void ShowHeader(const HeaderResult&) override {}
+    void ShowReadings(const ParseResult& result) override { parse = result; }
+    void ShowView(const DownloadView&) override {}
+    void ShowProblem(const std::string& message) override { problem = message; }
+    void DownloadEnded(const DownloadEnd&) override {}
+
+    ParseResult parse;
+    std::string problem;
+};
+
+// A shown value, one decimal; a limit as given ("2.25", "8").
+std::string Number(double value, const char* format = "%.1f") {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string TimeText(const RecordSummary& s, std::size_t index, bool after = false) {
+    if (index >= s.times.size())
+        return "unknown";
+    return UtcTimeText(s.times[index] + (after ? kReadingInterval : std::chrono::minutes{0}));
+}
+
+nlohmann::ordered_json TimeJson(const RecordSummary& s, std::size_t index, bool after = false) {
+    if (index >= s.times.size())
+        return nullptr;
+    return TimeText(s, index, after);
+}
+
+nlohmann::ordered_json StatisticJson(const RecordSummary& s, const std::string& text) {
+    if (!s.hasStatistics)
+        return nullptr;
+    return static_cast<double>(TextToNumber(text, "."));
+}
+
+}  // namespace
+
+const char* UnitLetter(TemperatureUnit unit) {
+    return unit == TemperatureUnit::Fahrenheit ? "F" : "C";
+}
+
+RecordSummary SummariseRecord(const Record& record, TemperatureUnit unit) {
+    DownloadState state;
+    CellStore grid;
+    const LocaleSettings locale;
+    Replay replay;
+    DownloadFlow flow(state, grid, locale, replay);
+    flow.ShowKept(HeaderReportOf(record), record.readings, unit);
+    if (flow.Phase() == DownloadPhase::Failed)
+        throw std::runtime_error("the readings cannot be shown: " + replay.problem);
+
+    RecordSummary s;
+    s.pid = Trimmed(state.PidText);
+    s.announced = state.RecordCount;
+    s.count = grid.rowCount() - 1;
+    s.complete = record.complete;
+    s.unit = unit;
+    s.values.reserve(static_cast<std::size_t>(s.count));
+    for (int row = 1; row <= s.count; ++row)
+        s.values.push_back(
+            static_cast<double>(TextToNumber(Trimmed(grid.cell(3, row)), locale.decimalSeparator)));
+    if (const auto first = RecordFirstReading(record)) {
+        s.times.reserve(s.values.size());
+        for (int i = 0; i < s.count; ++i)
+            s.times.push_back(*first + kReadingInterval * i);
+    }
+    s.hasStatistics = replay.parse.hasStatistics && s.count > 0;
+    if (s.hasStatistics) {
+        s.maximum = Trimmed(replay.parse.statistics.maximum);
+        s.minimum = Trimmed(replay.parse.statistics.minimum);
+        s.mkt = Trimmed(replay.parse.statistics.mkt);
+        s.elapsed = Trimmed(replay.parse.statistics.elapsed);
+    }
+    return s;
+}
+
+std::string SummaryText(const ShownRecord& shown) {
+    const RecordSummary& s = shown.summary;
+    const std::string unit = std::string(" \u00b0") + UnitLetter(s.unit);
+    std::string out;
+    auto line = [&out](const char* name, const std::string& value) {
+        char label[24];
+        std::snprintf(label, sizeof label, "%-15s", name);
+        out += label + value + "\n";
+    };
+    line("PID", s.pid);
+    line("first reading", s.count > 0 ? TimeText(s, 0) : "none");
+    line("last reading", s.count > 0 ? TimeText(s, static_cast<std::size_t>(s.count - 1)) : "none");
+    line("readings",
+         std::to_string(s.count) +
+             (s.complete ? " (complete)" : " of " + std::to_string(s.announced) + " (incomplete)"));
+    if (s.hasStatistics) {
+        line("maximum", s.maximum + unit);
+        line("minimum", s.minimum + unit);
+        line("MKT", s.mkt + unit);
+        line("elapsed", s.elapsed);
+    }
+    if (shown.intact)
+        line("digest", *shown.intact ? "intact" : "CHANGED since the record was kept");
+    if (shown.limits) {
+        const LimitAnalysis& a = *shown.limits;
+        line("limits", Number(a.low, "%g") + " to " + Number(a.high, "%g") + unit);
+        line("in range", std::to_string(a.inRangeMinutes) + " min");
+        line("above", std::to_string(a.aboveMinutes) + " min");
+        line("below", std::to_string(a.belowMinutes) + " min");
+        for (const Excursion& e : a.excursions) {
+            line("excursion", std::string(e.above ? "above " : "below ") +
+                                  TimeText(s, static_cast<std::size_t>(e.first)) + " to " +
+                                  TimeText(s, static_cast<std::size_t>(e.last), true) + ", " +
+                                  std::to_string(e.minutes()) + " min, peak " + Number(e.peak) +
+                                  unit);
+        }
+    }
+    return out;
+}
+
+std::string SummaryJson(const ShownRecord& shown) {
+    const RecordSummary& s = shown.summary;
+    nlohmann::ordered_json j;
+    j["file"] = shown.file;
+    j["pid"] = s.pid;
+    j["first_reading"] = s.count > 0 ? TimeJson(s, 0) : nullptr;
+    j["last_reading"] = s.count > 0 ? TimeJson(s, static_cast<std::size_t>(s.count - 1)) : nullptr;
+    j["count"] = s.count;
+    j["announced"] = s.announced;
+    j["complete"] = s.complete;
+    j["unit"] = UnitLetter(s.unit);
+    j["max"] = StatisticJson(s, s.maximum);
+    j["min"] = StatisticJson(s, s.minimum);
+    j["mkt"] = StatisticJson(s, s.mkt);
+    j["elapsed"] = s.hasStatistics ? nlohmann::ordered_json(s.elapsed) : nullptr;
+    j["intact"] = shown.intact ? nlohmann::ordered_json(*shown.intact) : nullptr;
+    if (shown.limits) {
+        const LimitAnalysis& a = *shown.limits;
+        j["limits"] = {{"low", a.low}, {"high", a.high}};
+        j["in_range_minutes"] = a.inRangeMinutes;
+        j["above_minutes"] = a.aboveMinutes;
+        j["below_minutes"] = a.belowMinutes;
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const Excursion& e : a.excursions) {
+            list.push_back({{"side", e.above ? "above" : "below"},
+                            {"start", TimeJson(s, static_cast<std::size_t>(e.first))},
+                            {"end", TimeJson(s, static_cast<std::size_t>(e.last), true)},
+                            {"minutes", e.minutes()},
+                            {"peak", e.peak}});
+        }
+        j["excursions"] = std::move(list);
+    }
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace halvik::cli

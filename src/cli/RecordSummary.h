@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/Limits.h"
+#include "logger/Reading.h"
+#include "records/Record.h"
+
+namespace halvik::cli {
+
+// What halvik-cli shows of a record: the download replayed through the window's download flow
+// into a cell store, so every text and number is the one the window shows.
+struct RecordSummary {
+    std::string pid;  // "01 02 03 04 05"
+    int announced = 0;
+    int count = 0;  // readings shown
+    bool complete = false;
+    TemperatureUnit unit = TemperatureUnit::Celsius;
+    // The time of each shown reading (UTC, the card's clock); empty when the header's clock is
+    // not a real date and time.
+    std::vector<std::chrono::sys_seconds> times;
+    std::vector<double> values;  // the shown values (column 3 read back)
+    bool hasStatistics = false;
+    std::string maximum, minimum, mkt, elapsed;  // the statistics panel's texts, trimmed
+};
+
+// Replays `record` in `unit`. Throws std::runtime_error when the record's bytes cannot be shown
+// (a header the window cannot read, readings it cannot parse).
+RecordSummary SummariseRecord(const Record& record, TemperatureUnit unit);
+
+// "C" or "F".
+const char* UnitLetter(TemperatureUnit unit);
+
+struct ShownRecord {
+    std::string file;
+    RecordSummary summary;
+    std::optional<bool> intact;  // not known for a record that was just kept
+    std::optional<LimitAnalysis> limits;
+};
+
+// The summary as lines of "name  value" for a terminal.
+std::string SummaryText(const ShownRecord& shown);
+// The summary as one JSON object (one line, no final LF).
+std::string SummaryJson(const ShownRecord& shown);
+
+}  // namespace halvik::cli

@@ -1,0 +1,217 @@
+// halvik-cli: the logger card and the kept records from a terminal, for scripts and servers.
+// Exit status: 0 success, 1 a finding (a changed record, an incomplete download, an excursion
+// with --fail-on-excursion), 2 a usage or input error.
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/Limits.h"
+#include "cli/CardCommands.h"
+#include "cli/Output.h"
+#include "cli/RecordSummary.h"
+#include "download/KeptDownload.h"
+#include "records/Csv.h"
+#include "records/RecordStore.h"
+
+namespace {
+
+using namespace halvik;
+using namespace halvik::cli;
+
+TemperatureUnit UnitOf(const std::string& letter) {
+    return letter == "F" ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+}
+
+void AddUnitOption(CLI::App& command, std::string& unit, const char* what) {
+    command.add_option("--unit", unit, what)->type_name("C|F")->check(CLI::IsMember({"C", "F"}));
+}
+
+// A record read for show and export: a changed record is still shown, with a warning.
+LoadedRecord LoadForUse(const std::string& path) {
+    LoadedRecord loaded = LoadRecord(path);
+    if (!loaded.intact)
+        Problem(loaded.problem);
+    return loaded;
+}
+
+int Show(const std::string& path, const std::string& unit,
+         const std::optional<std::pair<double, double>>& limits, bool json, bool failOnExcursion) {
+    if (limits) {
+        if (!std::isfinite(limits->first) || !std::isfinite(limits->second))
+            throw UsageError("--limits: LOW and HIGH must be numbers");
+        if (limits->first > limits->second)
+            throw UsageError("--limits: LOW is above HIGH");
+    }
+    const LoadedRecord loaded = LoadForUse(path);
+    ShownRecord shown;
+    shown.file = path;
+    shown.intact = loaded.intact;
+    try {
+        shown.summary =
+            SummariseRecord(loaded.record, unit.empty() ? loaded.record.unit : UnitOf(unit));
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(path + ": " + e.what());
+    }
+    if (limits)
+        shown.limits = AnalyseLimits(shown.summary.values, limits->first, limits->second);
+    if (json)
+        WriteStdout(SummaryJson(shown) + "\n");
+    else
+        WriteStdout(SummaryText(shown));
+    if (!loaded.intact)
+        return 1;
+    if (failOnExcursion && shown.limits && !shown.limits->excursions.empty())
+        return 1;
+    return 0;
+}
+
+int Export(const std::string& path, const std::string& csvPath) {
+    const LoadedRecord loaded = LoadForUse(path);
+    const std::string csv = RecordCsv(loaded.record);
+    if (csvPath == "-")
+        WriteStdout(csv);
+    else
+        WriteFileAtomically(csvPath, csv);
+    return loaded.intact ? 0 : 1;
+}
+
+int Verify(const std::vector<std::string>& paths) {
+    int status = 0;
+    for (const std::string& path : paths) {
+        try {
+            const LoadedRecord loaded = LoadRecord(path);
+            if (loaded.intact) {
+                std::printf("%s: ok\n", path.c_str());
+            } else {
+                std::printf("%s\n", loaded.problem.c_str());  // names the file
+                status = std::max(status, 1);
+            }
+        } catch (const RecordError& e) {
+            std::printf("%s\n", e.what());  // names the file
+            status = 2;
+        }
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "halvik-cli: downloads a logger card and keeps its record, and shows, checks and exports "
+        "kept records. Exit status: 0 success, 1 a finding (a changed record, an incomplete "
+        "download, an excursion with --fail-on-excursion), 2 a usage or input error.",
+        "halvik-cli"};
+    app.set_version_flag("--version", std::string("halvik-cli ") + ProgramVersion());
+    app.require_subcommand(1);
+
+    CardSource source;
+    auto addSim = [&source](CLI::App& command) {
+        CLI::Option* sim =
+            command
+                .add_option("--sim", source.simImages,
+                            "Use a simulated card holding this card image file instead of the "
+                            "machine's cards (the header report's 64 bytes, then two bytes per "
+                            "reading); give it twice for two cards")
+                ->type_name("CARD_IMAGE");
+        command
+            .add_option("--pace", source.pace,
+                        "How fast a simulated card sends: fast, usb-fs (one report per "
+                        "millisecond) or stall-after:N (N reading reports, then nothing)")
+            ->type_name("PACE")
+            ->needs(sim);
+    };
+
+    CLI::App* list = app.add_subcommand(
+        "list",
+        "The logger cards on this machine: device node, PID, number of readings, and "
+        "whether this user may open them");
+    addSim(*list);
+
+    CLI::App* download =
+        app.add_subcommand("download",
+                           "Downloads one card, keeps its record, prints a summary and, last, "
+                           "'record: PATH'");
+    DownloadOptions downloadOptions;
+    std::string downloadUnit = "C";
+    std::string downloadCsv;
+    download->add_option("--card", downloadOptions.card, "The card's device node (/dev/hidrawN)")
+        ->type_name("NODE");
+    addSim(*download);
+    download
+        ->add_option("--csv", downloadCsv,
+                     "Also write the readings as CSV to FILE, or - for "
+                     "standard output (the summary then goes to "
+                     "standard error)")
+        ->type_name("FILE|-");
+    AddUnitOption(*download, downloadUnit, "The unit of the download (default C)");
+
+    CLI::App* show = app.add_subcommand("show", "A kept record's summary, with a limit analysis");
+    std::string showPath, showUnit;
+    std::optional<std::pair<double, double>> limits;
+    bool json = false;
+    bool failOnExcursion = false;
+    show->add_option("RECORD", showPath, "The record file (.halvik)")->required();
+    AddUnitOption(*show, showUnit, "Show the readings in this unit (default: the record's)");
+    CLI::Option* limitsOption =
+        show->add_option("--limits", limits,
+                         "The allowed range, both ends included, in the shown unit: time in "
+                         "range, above and below, and every excursion")
+            ->type_name("LOW:HIGH")
+            ->delimiter(':');
+    show->add_flag("--json", json, "One JSON object on standard output");
+    show->add_flag("--fail-on-excursion", failOnExcursion,
+                   "Exit status 1 when a reading is outside the limits")
+        ->needs(limitsOption);
+
+    CLI::App* exportCommand = app.add_subcommand("export", "A kept record's readings as CSV");
+    std::string exportPath, exportCsv;
+    exportCommand->add_option("RECORD", exportPath, "The record file (.halvik)")->required();
+    exportCommand->add_option("--csv", exportCsv, "The CSV file to write, or - for standard output")
+        ->type_name("FILE|-")
+        ->required();
+
+    CLI::App* verify = app.add_subcommand(
+        "verify",
+        "Checks records: one line per file, 'ok' or what is wrong; exit status 0 when "
+        "all are intact");
+    std::vector<std::string> verifyPaths;
+    verify->add_option("RECORD", verifyPaths, "Record files (.halvik)")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    try {
+        if (*list)
+            return ListCards(source);
+        if (*download) {
+            downloadOptions.unit = UnitOf(downloadUnit);
+            if (!downloadCsv.empty())
+                downloadOptions.csv = downloadCsv;
+            return DownloadCard(source, downloadOptions);
+        }
+        if (*show)
+            return Show(showPath, showUnit, limits, json, failOnExcursion);
+        if (*exportCommand)
+            return Export(exportPath, exportCsv);
+        if (*verify)
+            return Verify(verifyPaths);
+    } catch (const UsageError& e) {
+        Problem(e.what());
+        std::fputs("Run with --help for more information.\n", stderr);
+        return 2;
+    } catch (const std::exception& e) {
+        Problem(e.what());
+        return 2;
+    }
+    return 2;
+}

@@ -1,0 +1,515 @@
+// halvik-cli as a user meets it: the program run as a process with simulated cards written as
+// card image files and records kept in a folder of the test's own (HALVIK_RECORDS_DIR).
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "devicelink/sim/LoggerCard.h"
+#include "records/Csv.h"
+#include "records/RecordStore.h"
+
+namespace halvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/halvik-cli-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        records_ = dir_ / "records";
+        ::setenv("HALVIK_RECORDS_DIR", records_.c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs halvik-cli with `args` (a shell word list; the test's paths hold no blanks).
+    Outcome RunCli(const std::string& args) {
+        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+        const std::string command = std::string(HALVIK_CLI) + " " + args + " >" + out.string() +
+                                    " 2>" + err.string() + " </dev/null";
+        const int raw = std::system(command.c_str());
+        Outcome run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = ReadAll(out);
+        run.err = ReadAll(err);
+        return run;
+    }
+
+    // A card image with these °C values, one every six minutes from 12 January 2026 08:00.
+    std::string Card(const std::string& name, const std::vector<double>& celsius,
+                     std::array<uint8_t, 5> pid = {1, 2, 3, 4, 5}) {
+        std::vector<CardReading> readings;
+        for (double value : celsius)
+            readings.push_back(EncodeReading(value));
+        CardDateTime first;
+        first.year = 2026;
+        first.month = 1;
+        first.day = 12;
+        first.hour = 8;
+        const fs::path path = dir_ / name;
+        LoggerCardImage::Make(pid, first, readings).Save(path);
+        return path.string();
+    }
+    std::string DayCard(const std::string& name = "day.bin") {
+        std::vector<double> values;
+        for (int i = 0; i < 240; ++i)
+            values.push_back(std::round((4.0 + 3.0 * std::sin(i / 20.0)) * 16) / 16);
+        return Card(name, values);
+    }
+
+    // Downloads `image` and returns the record's path from the last line.
+    std::string Download(const std::string& image, const std::string& extra = "") {
+        const Outcome run = RunCli("download --sim " + image + " " + extra);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return RecordLine(run.out);
+    }
+    static std::string RecordLine(const std::string& out) {
+        const auto at = out.rfind("record: ");
+        if (at == std::string::npos || out.back() != '\n')
+            return {};
+        return out.substr(at + 8, out.size() - at - 9);
+    }
+    // A copy of `record` whose host name was changed after it was kept.
+    std::string Changed(const std::string& record) {
+        std::string text = ReadAll(record);
+        const auto at = text.find("\"host\":\"");
+        EXPECT_NE(at, std::string::npos);
+        text[at + 8] = text[at + 8] == 'x' ? 'y' : 'x';
+        const fs::path path = dir_ / "changed.halvik";
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    fs::path dir_;
+    fs::path records_;
+};
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// ---- Command lines the program refuses or answers without a card ----
+
+TEST_F(Cli, UsageAndInputErrors) {
+    const std::string card = DayCard();
+    const std::string record = Download(card);
+    ASSERT_FALSE(record.empty());
+    const std::string foreign = card;  // a card image is no record
+    struct Case {
+        std::string args;
+        int status;
+        std::string out;  // part of standard output
+        std::string err;  // part of standard error
+    };
+    const std::vector<Case> cases = {
+        {"", 2, "", "A subcommand is required"},
+        {"bogus", 2, "", "A subcommand is required"},
+        {"--version", 0, "halvik-cli 0.1", ""},
+        {"--help", 0, "download", ""},
+        {"show --help", 0, "--limits", ""},
+        {"show", 2, "", "RECORD is required"},
+        {"show " + record + " --unit K", 2, "", "--unit"},
+        {"show " + record + " --limits 8:2", 2, "", "LOW is above HIGH"},
+        {"show " + record + " --limits 2:abc", 2, "", "--limits"},
+        {"show " + record + " --limits 2", 2, "", "--limits"},
+        {"show " + record + " --limits nan:5", 2, "", "LOW and HIGH must be numbers"},
+        {"show " + record + " --limits 1:inf", 2, "", "LOW and HIGH must be numbers"},
+        {"show " + record + " --fail-on-excursion", 2, "", "--limits"},
+        {"show " + (dir_ / "missing.halvik").string(), 2, "",
+         (dir_ / "missing.halvik").string() + ": No such file"},
+        {"show " + foreign, 2, "", foreign + ": it is not a Halvik record"},
+        {"export " + record, 2, "", "--csv is required"},
+        {"verify", 2, "", "RECORD is required"},
+        {"download --sim " + card + " --pace slow", 2, "", "unknown pace 'slow'"},
+        {"download --sim " + (dir_ / "none.bin").string(), 2, "", (dir_ / "none.bin").string()},
+        {"download --sim " + card + " --card /dev/hidraw99", 2, "",
+         "/dev/hidraw99: no logger card there"},
+        {"download --sim " + card + " --unit X", 2, "", "--unit"},
+        {"download --pace usb-fs", 2, "", "--pace requires --sim"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome run = RunCli(c.args);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_TRUE(Has(run.out, c.out)) << run.out;
+        EXPECT_TRUE(Has(run.err, c.err)) << run.err;
+    }
+}
+
+TEST_F(Cli, ListWithoutCardsSaysSo) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/dev", error))
+        if (entry.path().filename().string().rfind("hidraw", 0) == 0)
+            GTEST_SKIP() << "this machine has hidraw devices";
+    for (const char* command : {"list", "download"}) {
+        SCOPED_TRACE(command);
+        const Outcome run = RunCli(command);
+        EXPECT_EQ(run.status, std::string(command) == "list" ? 0 : 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "halvik-cli: no logger card is plugged in\n");
+    }
+}
+
+// ---- Simulated cards ----
+
+TEST_F(Cli, ListAndChooseAmongTwoCards) {
+    const std::string a = Card("a.bin", {4.0, 5.0, 6.0}, {1, 1, 1, 1, 1});
+    const std::string b = Card("b.bin", {7.0, 8.0}, {2, 2, 2, 2, 2});
+    Outcome run = RunCli("list --sim " + a + " --sim " + b);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "/sim/hidraw1  PID 01 01 01 01 01  3 readings  ok\n"
+              "/sim/hidraw2  PID 02 02 02 02 02  2 readings  ok\n");
+
+    run = RunCli("download --sim " + a + " --sim " + b);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(Has(run.err,
+                    "several logger cards are plugged in; name one with --card:\n"
+                    "  /sim/hidraw1\n  /sim/hidraw2\n"))
+        << run.err;
+
+    run = RunCli("download --sim " + a + " --sim " + b + " --card /sim/hidraw2");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "PID            02 02 02 02 02\n"));
+    EXPECT_TRUE(Has(run.out, "readings       2 (complete)\n"));
+    EXPECT_EQ(fs::path(RecordLine(run.out)).filename(), "0202020202_20260112T0800Z_2.halvik");
+}
+
+TEST_F(Cli, DownloadKeepsTheRecordAndShowsIt) {
+    const std::string card = Card("card.bin", {4.0, 5.5, 3.25});
+    Outcome run = RunCli("download --sim " + card + " --pace usb-fs");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // not a terminal: no progress bar
+    const std::string record = (records_ / "0102030405_20260112T0800Z_3.halvik").string();
+    EXPECT_EQ(run.out,
+              "PID            01 02 03 04 05\n"
+              "first reading  2026-01-12T08:00:00Z\n"
+              "last reading   2026-01-12T08:12:00Z\n"
+              "readings       3 (complete)\n"
+              "maximum        5.5 \u00b0C\n"
+              "minimum        3.3 \u00b0C\n"
+              "MKT            4.3 \u00b0C\n"
+              "elapsed        0 Hour(s),  12 Minute(s)\n"
+              "record: " +
+                  record + "\n");
+    const LoadedRecord kept = LoadRecord(record);
+    EXPECT_TRUE(kept.intact);
+    EXPECT_TRUE(kept.record.complete);
+    EXPECT_EQ(kept.record.header.size(), 64u);  // the data bytes without the report ID
+    EXPECT_EQ(kept.record.header[0], 1);
+    EXPECT_EQ(kept.record.unit, TemperatureUnit::Celsius);
+    EXPECT_EQ(kept.record.programVersion, "0.1");
+
+    // The same download again names the same file.
+    run = RunCli("download --sim " + card);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(RecordLine(run.out), record);
+    EXPECT_TRUE(Has(run.err, "already kept"));
+
+    // Fahrenheit, with the CSV on standard output and the summary on standard error. (The same
+    // bytes in the other unit would be the download already kept.)
+    const std::string other = Card("other.bin", {4.0, 5.5, 3.25, 3.0});
+    run = RunCli("download --sim " + other + " --unit F --csv -");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string fahrenheit = RecordLine(run.err);
+    ASSERT_NE(fahrenheit, record);
+    const Record f = LoadRecord(fahrenheit).record;
+    EXPECT_EQ(f.unit, TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(run.out, RecordCsv(f));
+    EXPECT_TRUE(Has(run.err, "maximum        41.9 \u00b0F\n")) << run.err;
+
+    // To a file.
+    const fs::path csv = dir_ / "out.csv";
+    run = RunCli("download --sim " + card + " --csv " + csv.string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadAll(csv), RecordCsv(kept.record));
+}
+
+TEST_F(Cli, NothingToKeep) {
+    const std::string empty = Card("empty.bin", {});
+    Outcome run = RunCli("download --sim " + empty);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "halvik-cli: /sim/hidraw1: the card holds no readings; nothing was kept\n");
+    EXPECT_FALSE(fs::exists(records_));
+
+    // A records folder that cannot be made: the download is not lost silently.
+    std::ofstream(dir_ / "file") << "x";
+    ::setenv("HALVIK_RECORDS_DIR", (dir_ / "file").c_str(), 1);
+    run = RunCli("download --sim " + DayCard());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(
+        Has(run.err, "The records folder " + (dir_ / "file").string() + " could not be created"))
+        << run.err;
+}
+
+// A header whose clock is no real date: kept and shown, with the times unknown and a warning.
+TEST_F(Cli, ImpossibleHeaderClock) {
+    LoggerCardImage image = LoggerCardImage::Load(Card("c.bin", {4.0, 5.0}));
+    image.MutableHeader()[9] = 13;  // month
+    image.Save(dir_ / "c.bin");
+    Outcome run = RunCli("download --sim " + (dir_ / "c.bin").string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "/sim/hidraw1: The card's header gives an impossible time"))
+        << run.err;
+    EXPECT_TRUE(Has(run.out, "first reading  unknown\n")) << run.out;
+    const std::string record = RecordLine(run.out);
+    EXPECT_EQ(fs::path(record).filename(), "0102030405_notime_2.halvik");
+    run = RunCli("show --json --limits 4:4.5 " + record);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(run.out);
+    EXPECT_TRUE(j["first_reading"].is_null());
+    EXPECT_EQ(j["count"], 2);
+    ASSERT_EQ(j["excursions"].size(), 1u);
+    EXPECT_TRUE(j["excursions"][0]["start"].is_null());
+    EXPECT_EQ(j["excursions"][0]["minutes"], 6);
+}
+
+// On a terminal the download draws a progress bar on standard error, up to its end.
+TEST_F(Cli, ProgressBarOnATerminal) {
+    if (std::system("command -v script >/dev/null") != 0)
+        GTEST_SKIP() << "script (util-linux) is not installed";
+    const std::string command = "script -qec '" + std::string(HALVIK_CLI) + " download --sim " +
+                                DayCard() + " --pace usb-fs' /dev/null";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_TRUE(Has(out, "\r[          ")) << out;
+    EXPECT_TRUE(Has(out, "\r[########################################] 100% Downloaded")) << out;
+    EXPECT_TRUE(Has(out, "record: ")) << out;
+}
+
+TEST_F(Cli, AStalledCardKeepsAnIncompleteRecord) {
+    const std::string card = DayCard();  // 240 readings: 8 reports
+    const Outcome run = RunCli("download --sim " + card + " --pace stall-after:3");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "/sim/hidraw1: The card stopped sending: 96 of 240 readings"))
+        << run.err;
+    EXPECT_TRUE(Has(run.out, "readings       96 of 240 (incomplete)\n")) << run.out;
+    const std::string record = RecordLine(run.out);
+    const LoadedRecord kept = LoadRecord(record);
+    EXPECT_TRUE(kept.intact);
+    EXPECT_FALSE(kept.record.complete);
+    EXPECT_EQ(kept.record.readings.size(), 3u * 64u);
+
+    const Outcome shown = RunCli("show --json " + record);
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    const auto json = nlohmann::json::parse(shown.out);
+    EXPECT_EQ(json["complete"], false);
+    EXPECT_EQ(json["count"], 96);
+    EXPECT_EQ(json["last_reading"], "2026-01-12T17:30:00Z");
+}
+
+TEST_F(Cli, ExportVerifyAndChangedRecords) {
+    const std::string record = Download(DayCard());
+    const std::string changed = Changed(record);
+    const std::string csv = RecordCsv(LoadRecord(record).record);
+
+    Outcome run = RunCli("export " + record + " --csv -");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, csv);
+    run = RunCli("export " + record + " --csv " + (dir_ / "x.csv").string());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadAll(dir_ / "x.csv"), csv);
+    run = RunCli("export " + record + " --csv " + (dir_ / "no/such/x.csv").string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Has(run.err, (dir_ / "no/such/x.csv").string())) << run.err;
+
+    // A changed record is still shown and exported, with the finding.
+    run = RunCli("export " + changed + " --csv -");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, csv);
+    EXPECT_TRUE(Has(run.err, changed)) << run.err;
+    run = RunCli("show " + changed);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.out, "digest         CHANGED")) << run.out;
+    run = RunCli("show --json " + changed);
+    EXPECT_EQ(nlohmann::json::parse(run.out)["intact"], false);
+
+    const std::string missing = (dir_ / "missing.halvik").string();
+    struct Case {
+        std::string files;
+        int status;
+        std::vector<std::string> lines;  // the start of each line
+    };
+    const std::vector<Case> cases = {
+        {record, 0, {record + ": ok"}},
+        {record + " " + record, 0, {record + ": ok", record + ": ok"}},
+        {record + " " + changed, 1, {record + ": ok", "The record " + changed}},
+        {missing + " " + changed + " " + record,
+         2,
+         {"Cannot open the record " + missing, "The record " + changed, record + ": ok"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files);
+        run = RunCli("verify " + c.files);
+        EXPECT_EQ(run.status, c.status);
+        std::istringstream lines(run.out);
+        std::string line;
+        std::size_t n = 0;
+        while (std::getline(lines, line)) {
+            ASSERT_LT(n, c.lines.size()) << run.out;
+            EXPECT_EQ(line.rfind(c.lines[n], 0), 0u) << line;
+            ++n;
+        }
+        EXPECT_EQ(n, c.lines.size());
+    }
+}
+
+// ---- The limit analysis through show --json: times, JSON shape, units ----
+
+struct LimitCase {
+    const char* name;
+    std::vector<double> celsius;
+    std::string args;  // --limits and --unit
+    int inRange, above, below;
+    // side, start, end, minutes, peak
+    std::vector<std::tuple<const char*, const char*, const char*, int, double>> excursions;
+};
+
+class Limits : public Cli, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(Limits, ShowJson) {
+    const LimitCase& c = GetParam();
+    const std::string record = Download(Card("limits.bin", c.celsius));
+    const Outcome run = RunCli("show --json " + record + " " + c.args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(run.out);
+    EXPECT_EQ(j["in_range_minutes"], c.inRange);
+    EXPECT_EQ(j["above_minutes"], c.above);
+    EXPECT_EQ(j["below_minutes"], c.below);
+    ASSERT_EQ(j["excursions"].size(), c.excursions.size()) << run.out;
+    for (std::size_t i = 0; i < c.excursions.size(); ++i) {
+        const auto& [side, start, end, minutes, peak] = c.excursions[i];
+        const auto& e = j["excursions"][i];
+        EXPECT_EQ(e.size(), 5u);
+        EXPECT_EQ(e["side"], side);
+        EXPECT_EQ(e["start"], start);
+        EXPECT_EQ(e["end"], end);
+        EXPECT_EQ(e["minutes"], minutes);
+        EXPECT_DOUBLE_EQ(e["peak"].get<double>(), peak);
+    }
+    // --fail-on-excursion turns an excursion into exit status 1.
+    const Outcome failing = RunCli("show " + record + " " + c.args + " --fail-on-excursion");
+    EXPECT_EQ(failing.status, c.excursions.empty() ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Limits,
+    ::testing::Values(
+        LimitCase{"NoExcursion", {2.0, 5.0, 8.0}, "--limits 2:8", 18, 0, 0, {}},
+        LimitCase{"OneAtTheStart",
+                  {9.0, 10.5, 5.0, 5.0},
+                  "--limits 2:8",
+                  12,
+                  12,
+                  0,
+                  {{"above", "2026-01-12T08:00:00Z", "2026-01-12T08:12:00Z", 12, 10.5}}},
+        LimitCase{"OneAtTheEndBelow",
+                  {5.0, 5.0, 1.5, -0.5},
+                  "--limits=2:8",
+                  12,
+                  0,
+                  12,
+                  {{"below", "2026-01-12T08:12:00Z", "2026-01-12T08:24:00Z", 12, -0.5}}},
+        LimitCase{"TwoApartOnOneSide",
+                  {9.0, 1.0, 9.5},
+                  "--limits -1.5:8",  // a negative low limit
+                  6,
+                  12,
+                  0,
+                  {{"above", "2026-01-12T08:00:00Z", "2026-01-12T08:06:00Z", 6, 9.0},
+                   {"above", "2026-01-12T08:12:00Z", "2026-01-12T08:18:00Z", 6, 9.5}}},
+        LimitCase{"AlternatingSidesEveryReadingOut",
+                  {9.0, 1.0, 9.5},
+                  "--limits 2:8",
+                  0,
+                  12,
+                  6,
+                  {{"above", "2026-01-12T08:00:00Z", "2026-01-12T08:06:00Z", 6, 9.0},
+                   {"below", "2026-01-12T08:06:00Z", "2026-01-12T08:12:00Z", 6, 1.0},
+                   {"above", "2026-01-12T08:12:00Z", "2026-01-12T08:18:00Z", 6, 9.5}}},
+        // 39.2 and 46.4 °F are 4.0 and 8.0 °C: exactly on the limits, in range.
+        LimitCase{"FahrenheitOnTheLimits",
+                  {4.0, 8.0, 8.5},
+                  "--unit F --limits 39.2:46.4",
+                  12,
+                  6,
+                  0,
+                  {{"above", "2026-01-12T08:12:00Z", "2026-01-12T08:18:00Z", 6, 47.3}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Cli, ShowTextWithLimits) {
+    const std::string record = Download(Card("card.bin", {4.0, 9.0, 9.5, 1.5}));
+    const Outcome run = RunCli("show " + record + " --limits 2.25:8");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(Has(run.out,
+                    "readings       4 (complete)\n"
+                    "maximum        9.5 \u00b0C\n"))
+        << run.out;
+    EXPECT_TRUE(Has(run.out,
+                    "digest         intact\n"
+                    "limits         2.25 to 8 \u00b0C\n"
+                    "in range       6 min\n"
+                    "above          12 min\n"
+                    "below          6 min\n"
+                    "excursion      above 2026-01-12T08:06:00Z to 2026-01-12T08:18:00Z, "
+                    "12 min, peak 9.5 \u00b0C\n"
+                    "excursion      below 2026-01-12T08:18:00Z to 2026-01-12T08:24:00Z, "
+                    "6 min, peak 1.5 \u00b0C\n"))
+        << run.out;
+}
+
+TEST_F(Cli, ShowJsonShape) {
+    const std::string record = Download(Card("card.bin", {4.0, 5.5, 3.25}));
+    const Outcome run = RunCli("show --json --unit F " + record);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.back(), '\n');
+    const auto j = nlohmann::json::parse(run.out);
+    EXPECT_EQ(j["pid"], "01 02 03 04 05");
+    EXPECT_EQ(j["first_reading"], "2026-01-12T08:00:00Z");
+    EXPECT_EQ(j["last_reading"], "2026-01-12T08:12:00Z");
+    EXPECT_EQ(j["count"], 3);
+    EXPECT_EQ(j["complete"], true);
+    EXPECT_EQ(j["unit"], "F");
+    EXPECT_DOUBLE_EQ(j["max"].get<double>(), 41.9);
+    EXPECT_DOUBLE_EQ(j["min"].get<double>(), 37.8);  // 37.85 as the grid rounds it
+    EXPECT_TRUE(j["mkt"].is_number());
+    EXPECT_EQ(j["intact"], true);
+    EXPECT_FALSE(j.contains("limits"));
+    EXPECT_FALSE(j.contains("excursions"));
+}
+
+}  // namespace
+}  // namespace halvik
