@@ -457,7 +457,7 @@ void TForm3::waitForKeeping() {
     keeping_.clear();
 }
 
-bool TForm3::openRecord(const QString& path) {
+bool TForm3::openRecord(const QString& path, std::optional<TemperatureUnit> unit) {
     if (isStaging()) {
         showMessage(this, MessageKind::Error,
                     "A download is under way: open the record when it has ended.");
@@ -471,18 +471,19 @@ bool TForm3::openRecord(const QString& path) {
         return false;
     }
     const Record& record = loaded.record;
-    const bool celsius = record.unit == TemperatureUnit::Celsius;
+    const TemperatureUnit shownUnit = unit.value_or(record.unit);
+    const bool celsius = shownUnit == TemperatureUnit::Celsius;
     RadioButton1->setChecked(celsius);
     RadioButton2->setChecked(!celsius);
     setUnitCaptions(celsius);
-    flow_->ShowKept(HeaderReportOf(record), record.readings, record.unit);
+    flow_->ShowKept(HeaderReportOf(record), record.readings, shownUnit);
     shownRecord_ = record;
     shownRecordName_ = QFileInfo(path).fileName();
     setTitleFor(shownRecordName_, loaded.intact);
     showStatusMessage(loaded.intact
-                         ? "Showing " + shownRecordName_
-                         : "Changed after download: " + shownRecordName_ +
-                               " does not match its digest; shown read-only, do not trust it");
+                          ? "Showing " + shownRecordName_
+                          : "Changed after download: " + shownRecordName_ +
+                                " does not match its digest; shown read-only, do not trust it");
     return true;
 }
 

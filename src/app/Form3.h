@@ -154,9 +154,14 @@ class TForm3 : public QMainWindow {
     // a record changed after its download is shown with a warning in the title and status bar.
     // openRecord returns false, with the reason in the error box, for a file that is not a
     // record this program can read; the window is then unchanged.
-    bool openRecord(const QString& path);
-    void openRecordDialog();         // Ctrl+O
-    void exportCsv();                // Ctrl+E: the shown download's readings as CSV
+    // `unit`: show the readings in this unit instead of the record's.
+    bool openRecord(const QString& path, std::optional<TemperatureUnit> unit = std::nullopt);
+    // Writes the Data Report (and the Chart Print, when chartPath is not empty) of what the window
+    // shows to the given files, as the buttons do, without opening a viewer. Throws with the
+    // reason when a file cannot be written.
+    void writeReports(const QString& dataPath, const QString& chartPath);
+    void openRecordDialog();  // Ctrl+O
+    void exportCsv();         // Ctrl+E: the shown download's readings as CSV
     // The status bar's message: what became of the record, where a report went when no viewer
     // opened it. Empty at start.
     QLabel* StatusMessage = nullptr;
@@ -191,6 +196,8 @@ class TForm3 : public QMainWindow {
     void placeUnitCaptions();
     void setResultButtonsEnabled(bool enabled);
     bool sendCommand(uint8_t command, std::string& reason);
+    void fillDataReport();   // the Data Report's page from the window (ReportExport.cpp)
+    void fillChartReport();  // the Chart Print's page
     void showView(const DownloadView& view);
     void showHeader(const HeaderResult& header);
     void showReadings(const ParseResult& result);

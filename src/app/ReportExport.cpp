@@ -116,6 +116,43 @@ ExportComponents& TForm3::exports() {
 }
 
 void TForm3::BitBtn9Click() {
+    fillDataReport();
+    ExportComponents& x = exports();
+    writeReport(*x.RpReport1, x.RpPage1);
+    openInViewer(*this, kDataReportFileName);
+}
+
+void TForm3::BitBtn6Click() {
+    fillChartReport();
+    ExportComponents& x = exports();
+    writeReport(*x.RpReport2, x.RpPage2);
+    openInViewer(*this, kChartReportFileName);
+}
+
+void TForm3::writeReports(const QString& dataPath, const QString& chartPath) {
+    ExportComponents& x = exports();
+    const auto writeTo = [](TRpReport& report, TRpPage& page, const QString& path) {
+        const std::string usual = report.FileName();
+        report.SetFileName(QFileInfo(path).absoluteFilePath().toStdString());
+        try {
+            writeReport(report, page);
+        } catch (...) {
+            report.SetFileName(usual);
+            throw;
+        }
+        report.SetFileName(usual);
+    };
+    if (!dataPath.isEmpty()) {
+        fillDataReport();
+        writeTo(*x.RpReport1, x.RpPage1, dataPath);
+    }
+    if (!chartPath.isEmpty()) {
+        fillChartReport();
+        writeTo(*x.RpReport2, x.RpPage2, chartPath);
+    }
+}
+
+void TForm3::fillDataReport() {
     ExportComponents& x = exports();
     TRpPage1& page = x.RpPage1;
 
@@ -148,12 +185,9 @@ void TForm3::BitBtn9Click() {
     page.RpLabel25->SetCaption(text(RpLabel25));
     page.RpLabel29->SetCaption(text(RpLabel29));
     page.PlaceUnitCaptions();
-
-    writeReport(*x.RpReport1, page);
-    openInViewer(*this, kDataReportFileName);
 }
 
-void TForm3::BitBtn6Click() {
+void TForm3::fillChartReport() {
     ExportComponents& x = exports();
     TRpPage2& page = x.RpPage2;
 
@@ -164,9 +198,6 @@ void TForm3::BitBtn6Click() {
     page.RpImage4->SetPicture(toReportBitmap(x.PrintLogo));
 
     page.RpLabel21->SetCaption(text(Label6->text()));
-
-    writeReport(*x.RpReport2, page);
-    openInViewer(*this, kChartReportFileName);
 }
 
 }  // namespace halvik

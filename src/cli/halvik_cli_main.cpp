@@ -2,9 +2,15 @@
 // Exit status: 0 success, 1 a finding (a changed record, an incomplete download, an excursion
 // with --fail-on-excursion), 2 a usage or input error.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -100,6 +106,46 @@ int Verify(const std::vector<std::string>& paths) {
     return status;
 }
 
+// The Data Report and Chart Print are the window's own: halvik, beside this program, writes
+// them offscreen (halvik --report-data), so halvik-cli itself needs no window toolkit.
+int Report(const std::string& path, const std::string& data, const std::string& chart,
+           const std::string& unit) {
+    const LoadedRecord loaded = LoadForUse(path);
+    std::string halvik = "halvik";
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        self[length] = '\0';
+        const std::string beside =
+            std::filesystem::path(self).parent_path().append("halvik").string();
+        if (access(beside.c_str(), X_OK) == 0)
+            halvik = beside;
+    }
+    std::vector<std::string> arguments = {halvik, "--report-data", data};
+    if (!chart.empty())
+        arguments.insert(arguments.end(), {"--report-chart", chart});
+    if (!unit.empty())
+        arguments.insert(arguments.end(), {"--report-unit", unit});
+    arguments.push_back(path);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        execvp(argv[0], argv.data());
+        std::fprintf(stderr, "halvik-cli: cannot run %s: %s\n", argv[0], std::strerror(errno));
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) < 0)
+        throw std::runtime_error(std::string("cannot run halvik: ") + std::strerror(errno));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return 2;  // halvik said why
+    return loaded.intact ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,6 +230,19 @@ int main(int argc, char** argv) {
     std::vector<std::string> verifyPaths;
     verify->add_option("RECORD", verifyPaths, "Record files (.halvik)")->required();
 
+    CLI::App* report = app.add_subcommand(
+        "report",
+        "A kept record's Data Report and Chart Print as PDF files, as the window writes them "
+        "(drawn offscreen: no display needed)");
+    std::string reportPath, reportData, reportChart, reportUnit;
+    report->add_option("RECORD", reportPath, "The record file (.halvik)")->required();
+    report->add_option("--data", reportData, "The Data Report's PDF file to write")
+        ->type_name("FILE.pdf")
+        ->required();
+    report->add_option("--chart", reportChart, "The Chart Print's PDF file to write")
+        ->type_name("FILE.pdf");
+    AddUnitOption(*report, reportUnit, "The reports' unit (default: the record's)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -205,6 +264,8 @@ int main(int argc, char** argv) {
             return Export(exportPath, exportCsv);
         if (*verify)
             return Verify(verifyPaths);
+        if (*report)
+            return Report(reportPath, reportData, reportChart, reportUnit);
     } catch (const UsageError& e) {
         Problem(e.what());
         std::fputs("Run with --help for more information.\n", stderr);

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QShortcut>
 #include <QStatusBar>
 
@@ -12,6 +14,7 @@
 #include "records/Csv.h"
 #include "records/RecordStore.h"
 #include "views/widgets/DataGrid.h"
+#include "views/widgets/TemperatureChart.h"
 
 namespace halvik::testing {
 namespace {
@@ -119,6 +122,24 @@ TEST_P(RecordRoundTrip, TheRecordShowsWhatTheDownloadShowed) {
     EXPECT_EQ(window->RadioButton2->isChecked(), c.fahrenheit);
     EXPECT_FALSE(window->BitBtn1->isEnabled());  // no card
     EXPECT_TRUE(recorder.messages.empty());
+
+    // halvik-cli report writes the same Data Report, and a Chart Print, without a display.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(HALVIK_CLI, {"report", recordPath, "--data", path("cli-data.pdf"), "--chart",
+                           path("cli-chart.pdf")});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(qpdfCheck(path("cli-data.pdf")).exitCode, 0);
+    EXPECT_EQ(qpdfCheck(path("cli-chart.pdf")).exitCode, 0);
+    EXPECT_EQ(pdfText(path("cli-data.pdf")), original.dataReport);
+    EXPECT_TRUE(pdfText(path("cli-chart.pdf")).contains(original.captions[0].trimmed()));
+    const std::vector<QImage> chart = pdfImages(path("cli-chart.pdf"), folder.path());
+    ASSERT_EQ(chart.size(), 2u);  // the chart at the window's chart size, and the logo
+    EXPECT_TRUE(chart[0].size() == window->Chart1->size() ||
+                chart[1].size() == window->Chart1->size());
 }
 
 std::vector<double> ramp(int count, double start, double step) {

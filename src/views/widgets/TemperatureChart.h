@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "logger/Reading.h"    // TemperatureUnit
+#include "logger/Reading.h"  // TemperatureUnit
 #include "views/ChartPoint.h"
 #include "views/ChartScale.h"  // AxisRange
 
