@@ -37,7 +37,9 @@ std::string withTimes(const std::string& caption, const LocaleSettings& locale) 
     return WithSeparatorForCodePage(caption, locale.timeSeparator, ":");
 }
 
-void writeReport(TRpReport& report, TRpPage& page) {
+// `chosenPath`: the file was named by the caller (halvik-cli report), so the advice about the
+// folder Halvik was started from does not apply.
+void writeReport(TRpReport& report, TRpPage& page, bool chosenPath = false) {
     report.BeginDoc();
     report.Print(page);
     try {
@@ -48,7 +50,7 @@ void writeReport(TRpReport& report, TRpPage& page) {
         const QFileInfo folder(QFileInfo(full).absolutePath());
         throw std::runtime_error(reportFileErrorText(e.what(), e.FileName(), full.toStdString(),
                                                      folder.absoluteFilePath().toStdString(),
-                                                     folder.isWritable()));
+                                                     chosenPath || folder.isWritable()));
     }
 }
 
@@ -135,7 +137,7 @@ void TForm3::writeReports(const QString& dataPath, const QString& chartPath) {
         const std::string usual = report.FileName();
         report.SetFileName(QFileInfo(path).absoluteFilePath().toStdString());
         try {
-            writeReport(report, page);
+            writeReport(report, page, true);
         } catch (...) {
             report.SetFileName(usual);
             throw;

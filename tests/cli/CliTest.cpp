@@ -512,4 +512,27 @@ TEST_F(Cli, ShowJsonShape) {
 }
 
 }  // namespace
+TEST_F(Cli, ReportWritesTheTwoPdfFilesOrSaysWhyNot) {
+    const std::string record = Download(DayCard());
+    const fs::path data = dir_ / "data.pdf", chart = dir_ / "chart.pdf";
+    Outcome run = RunCli("report " + record + " --data " + data.string() + " --chart " +
+                         chart.string() + " --unit F");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadAll(data).rfind("%PDF-1.2", 0), 0u);
+    EXPECT_EQ(ReadAll(chart).rfind("%PDF-1.2", 0), 0u);
+    EXPECT_TRUE(Has(ReadAll(data), "\260F")) << "the report's unit is °F";
+
+    const fs::path nowhere = dir_ / "no" / "such" / "data.pdf";
+    run = RunCli("report " + record + " --data " + nowhere.string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Has(run.err, nowhere.string())) << run.err;
+    run = RunCli("report " + (dir_ / "missing.halvik").string() + " --data " + data.string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Has(run.err, "missing.halvik")) << run.err;
+    run = RunCli("report " + Changed(record) + " --data " + data.string());
+    EXPECT_EQ(run.status, 1);  // written, with the finding
+    EXPECT_TRUE(Has(run.err, "changed.halvik")) << run.err;
+}
+
 }  // namespace halvik

@@ -33,6 +33,12 @@ int writeReports(int argc, char** argv, const std::string& recordPath, const std
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The toolkit's notes about the offscreen platform (no window manager, no runtime folder)
+    // are not the caller's business; its errors are.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "halvik: %s\n", qPrintable(message));
+    });
     QApplication app(argc, argv);
     QApplication::setApplicationName("halvik");
     halvik::SimHidPlatform noCards;  // the reports need no card
