@@ -12,6 +12,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -116,6 +117,11 @@ TForm3::TForm3(IHidPlatform& platform, QWidget* parent) : QMainWindow(parent), p
 }
 
 TForm3::~TForm3() {
+    // A viewer still being started reports to the window when it ends: not to one that is going
+    // (its status label may be gone before the viewer's process object is).
+    for (QProcess* viewer : findChildren<QProcess*>()) {
+        viewer->disconnect(this);
+    }
     waitForKeeping();
     FormDestroy();
     HidDeviceController1.reset();
