@@ -101,8 +101,8 @@ std::string reportFileErrorText(const std::string& error, const std::string& fil
             ". Halvik writes its reports into the folder it was started from, and this "
             "user may not write to " +
             folder +
-            ": start Halvik from a folder you can write to, then press the "
-            "button again.";
+            ": start Halvik from a folder you can write to and press the button again, or write "
+            "the report with halvik-cli report.";
     return message;
 }
 

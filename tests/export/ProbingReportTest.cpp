@@ -199,11 +199,13 @@ TEST(ReportFileErrorText, NamesTheFullPathAndWhatToDoInAFolderThatCannotBeWritte
         {"Cannot create file \"Brisko.pdf\". Permission denied", false,
          "Cannot create file \"/home/ana/Brisko.pdf\". Permission denied. Halvik writes its "
          "reports into the folder it was started from, and this user may not write to /home/ana: "
-         "start Halvik from a folder you can write to, then press the button again."},
+         "start Halvik from a folder you can write to and press the button again, or write the "
+         "report with halvik-cli report."},
         {"Cannot create file \"Brisko.pdf\". Read-only file system", false,
          "Cannot create file \"/home/ana/Brisko.pdf\". Read-only file system. Halvik writes its "
          "reports into the folder it was started from, and this user may not write to /home/ana: "
-         "start Halvik from a folder you can write to, then press the button again."},
+         "start Halvik from a folder you can write to and press the button again, or write the "
+         "report with halvik-cli report."},
     };
     for (const Case& c : cases)
         EXPECT_EQ(reportFileErrorText(c.error, "Brisko.pdf", "/home/ana/Brisko.pdf", "/home/ana",
