@@ -123,7 +123,7 @@ struct PeerInput {
     std::vector<std::string> xrgb;  // per image, 32-bit native-endian xRGB
 };
 
-const PeerInput& Peer() {
+[[maybe_unused]] const PeerInput& Peer() {
     static PeerInput* input = [] {
         auto* in = new PeerInput;
         Collect(DataPage(), 0, 0, in->texts, in->images);
@@ -150,7 +150,7 @@ const PeerInput& Peer() {
 }
 
 // Code page 1252 text for the peers that take bytes.
-std::string Ansi(const std::string& utf8) {
+[[maybe_unused]] std::string Ansi(const std::string& utf8) {
     TPdfByteBuffer out;
     WriteText(std::string_view(utf8), out);
     return std::string(out.View());
