@@ -381,6 +381,7 @@ TEST_F(WindowTest, UnplugDuringTheDownloadShowsWhatArrived) {
     EXPECT_EQ(cell(3, 64), "            33.5");
     EXPECT_TRUE(resultsEnabled(true));
     EXPECT_FALSE(window->BitBtn1->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return !recorder.errors().empty(); }));  // shown after the handler
     ASSERT_EQ(recorder.errors().size(), 1u);
     EXPECT_TRUE(recorder.errors()[0].contains("unplugged"));
 }

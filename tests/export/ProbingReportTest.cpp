@@ -136,7 +136,7 @@ TEST_F(ExportWindow, ReadingsThatCannotBeTemperaturesAreToldOnceAndNotedInTheRep
     ASSERT_NO_FATAL_FAILURE(
         download(LoggerCardImage::Make({1, 2, 3, 4, 5}, {2014, 1, 7, 9, 0, 0}, readings)));
     TForm3& w = *window;
-    QTest::qWait(50);  // the message is shown after the handler
+    ASSERT_TRUE(waitFor([&] { return !recorder.errors().empty(); }));  // shown after the handler
     ASSERT_EQ(recorder.errors().size(), 1u);
     const std::string message = recorder.errors()[0].toStdString();
     EXPECT_NE(message.find("2 readings cannot be real temperatures"), std::string::npos);
