@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!requireCountMatch || image.AnnouncedCount() == image.ReadingCount());
         // Grid rows cost about 20 µs each under the sanitizers: a header announcing thousands of
         // readings more than the file holds finds nothing new, and whole downloads of more than
-        // 512 readings (the cold-store seed has 1,440) would keep the run to a few dozen inputs a
+        // 512 readings (the cold-store card has 1,440) would keep the run to a few dozen inputs a
         // second. Longer images still go through the loader above.
         if (!requireCountMatch && image.AnnouncedCount() <= image.ReadingCount() + 64 &&
             image.ReadingCount() <= 512)

@@ -77,8 +77,8 @@ class TemporaryFile {
 
 std::string UniqueTag() {
     static std::atomic<unsigned> counter{0};
-    static const unsigned seed = std::random_device{}();
-    return std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" +
+    static const unsigned salt = std::random_device{}();
+    return std::to_string(::getpid()) + "-" + std::to_string(salt) + "-" +
            std::to_string(counter.fetch_add(1));
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the committed seed corpora of the download, card-image and PDF-text fuzz targets
-(the report-descriptor seeds are the test fixtures of real devices). Run from anywhere:
-fuzz/make_seeds.py. The files are committed; run it again only to change them."""
+"""Writes the committed starting corpora of the download, card-image and PDF-text fuzz targets
+(the report-descriptor inputs are the test fixtures of real devices). Run from anywhere:
+fuzz/make_corpora.py. The files are committed; run it again only to change them."""
 import math
 import struct
 import os
