@@ -275,18 +275,7 @@ void TForm3::UpdateControls() {
 }
 
 bool TForm3::sendCommand(uint8_t command, std::string& reason) {
-    if (pic18 == nullptr) {
-        reason = "the card is not connected";
-        return false;
-    }
-    pic18_OutputReport.LEDBits = command;
-    towrite = pic18->Caps().OutputReportByteLength;
-    const std::vector<uint8_t> bytes = CommandBytes(pic18_OutputReport, towrite);
-    if (pic18->WriteFile(bytes.data(), static_cast<uint32_t>(bytes.size()), BytesWritten)) {
-        return true;
-    }
-    reason = CommandWriteFailure(*pic18, towrite);
-    return false;
+    return WriteCommand(pic18, pic18_OutputReport, command, towrite, BytesWritten, reason);
 }
 
 void TForm3::ShowPID(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {

@@ -18,14 +18,27 @@ bool IsLoggerCard(THidDevice& device) {
 
 }  // namespace
 
-std::string CommandWriteFailure(THidDevice& card, std::uint32_t length) {
-    if (!card.IsPluggedIn())
-        return "the card was unplugged";
-    if (!card.HasReadWriteAccess())
-        return "this user may not write to the card (see the udev rule in the README)";
-    if (length == 0)
-        return "the card's report descriptor gives no output report";
-    return "the system refused the write";
+bool WriteCommand(THidDevice* card, pic18Report& report, std::uint8_t command,
+                  std::uint32_t& length, std::uint32_t& written, std::string& reason) {
+    written = 0;
+    if (card == nullptr) {
+        reason = "the card is not connected";
+        return false;
+    }
+    report.LEDBits = command;
+    length = card->Caps().OutputReportByteLength;
+    const std::vector<uint8_t> bytes = CommandBytes(report, length);
+    if (card->WriteFile(bytes.data(), static_cast<std::uint32_t>(bytes.size()), written))
+        return true;
+    if (!card->IsPluggedIn())
+        reason = "the card was unplugged";
+    else if (!card->HasReadWriteAccess())
+        reason = "this user may not write to the card (see the udev rule in the README)";
+    else if (length == 0)
+        reason = "the card's report descriptor gives no output report";
+    else
+        reason = "the system refused the write";
+    return false;
 }
 
 CardSession::CardSession(IHidPlatform& platform, const LocaleSettings& locale,
@@ -155,19 +168,9 @@ bool CardSession::DownloadAll(TemperatureUnit unit) {
 // ---- What the flow asks for ----
 
 bool CardSession::SendCommand(std::uint8_t command, std::string& reason) {
-    if (card_ == nullptr) {
-        reason = "the card is not connected";
-        return false;
-    }
     pic18Report report;
-    report.LEDBits = command;
-    const std::uint32_t length = card_->Caps().OutputReportByteLength;
-    const std::vector<uint8_t> bytes = CommandBytes(report, length);
-    std::uint32_t written = 0;
-    if (card_->WriteFile(bytes.data(), static_cast<std::uint32_t>(bytes.size()), written))
-        return true;
-    reason = CommandWriteFailure(*card_, length);
-    return false;
+    std::uint32_t length = 0, written = 0;
+    return WriteCommand(card_, report, command, length, written, reason);
 }
 
 void CardSession::ShowHeader(const HeaderResult&) {}

@@ -12,11 +12,15 @@
 #include "devicelink/HidPlatform.h"
 #include "devicelink/MainThread.h"
 #include "download/DownloadFlow.h"
+#include "logger/Command.h"
 
 namespace halvik {
 
-// Why a command could not be written to `card` (WriteFile gave false), in words for the user.
-std::string CommandWriteFailure(THidDevice& card, std::uint32_t length);
+// Writes `command` to `card` as its output report (report.LEDBits set, padded or cut to the
+// card's output report length, which goes to `length`; the bytes written to `written`). False,
+// with the reason in words for the user, when the card did not take it or there is no card.
+bool WriteCommand(THidDevice* card, pic18Report& report, std::uint8_t command,
+                  std::uint32_t& length, std::uint32_t& written, std::string& reason);
 
 // A logger card and its download without a window, for halvik-cli, the benchmarks and tests:
 // the device controller over a platform, one card checked out and its reports handed to a

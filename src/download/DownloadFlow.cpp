@@ -216,16 +216,14 @@ void DownloadFlow::ShowKept(const std::vector<std::uint8_t>& header,
     state_.DownloadText.clear();
     AppendReadingBytes(state_, received_.data(), received_.size());
     phase_ = DownloadPhase::Staging;
-    keep_ = false;
-    Finish(received_.size() >= ExpectedBytes(), {});
-    keep_ = true;
+    Finish(received_.size() >= ExpectedBytes(), {}, false);
     if (!cardHeader.empty() && cardHeader != header_)
         pendingHeader_ = std::move(cardHeader);
     view_.downloadEnabled = cardPresent_;  // a plugged card can still be downloaded
     Publish();
 }
 
-void DownloadFlow::Finish(bool complete, const std::string& reason) {
+void DownloadFlow::Finish(bool complete, const std::string& reason, bool keep) {
     const int announced = state_.RecordCount;
     const int arrived = static_cast<int>(
         std::min<std::size_t>(received_.size() / 2, static_cast<std::size_t>(announced)));
@@ -276,7 +274,7 @@ void DownloadFlow::Finish(bool complete, const std::string& reason) {
             message += " Press DOWNLOAD to try again.";
         sink_.ShowProblem(message);
     }
-    if (!keep_)
+    if (!keep)
         return;
     DownloadEnd end;
     end.complete = complete;

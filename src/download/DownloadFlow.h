@@ -125,7 +125,8 @@ class DownloadFlow {
     std::chrono::steady_clock::time_point Now() const;
     void Publish();
     void AcceptReadingBytes(const std::uint8_t* data, std::size_t size);
-    void Finish(bool complete, const std::string& reason);
+    // Parses what arrived and shows it; `keep`: hand the download to DownloadEnded.
+    void Finish(bool complete, const std::string& reason, bool keep = true);
     int ParseArrived(int readings);
 
     DownloadState& state_;
@@ -139,7 +140,6 @@ class DownloadFlow {
     bool cardPresent_ = false;
     bool awaitingHeader_ = false;
     bool resultsShown_ = false;                // the grid, chart and statistics show a download
-    bool keep_ = true;                         // a download that ends is handed to DownloadEnded
     std::vector<std::uint8_t> header_;         // the header report in force
     std::vector<std::uint8_t> pendingHeader_;  // another card's header, applied at DOWNLOAD
     std::vector<std::uint8_t> problemHeader_;  // the last header whose problem was shown

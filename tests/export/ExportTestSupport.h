@@ -32,6 +32,7 @@
 #include "app/Form3.h"
 #include "devicelink/sim/LoggerCard.h"
 #include "devicelink/sim/SimHidPlatform.h"
+#include "records/RecordStore.h"
 
 namespace halvik::testing {
 
@@ -101,6 +102,16 @@ inline QString downloadCard(SimHidPlatform& platform, LoggerCardImage image, boo
         return "the download did not complete";
     }
     return {};
+}
+
+// The file the window kept its last download in, once its status message says so ("Kept as" or
+// "Already kept as" NAME); empty when it does not say so in time.
+inline QString keptRecordPath(TForm3& w) {
+    if (!waitFor([&] { return w.StatusMessage->text().contains("ept as "); }, 10000)) {
+        return {};
+    }
+    const QString name = w.StatusMessage->text().trimmed().section(" as ", 1);
+    return QString::fromStdString((RecordFolderPath() / name.toStdString()).string());
 }
 
 // The main window on the in-memory card, working in a temporary current directory.

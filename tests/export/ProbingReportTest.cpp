@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 
 #include "ExportTestSupport.h"
-#include "records/RecordStore.h"
 #include "report/ReportPages.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
@@ -68,9 +67,9 @@ TEST_F(ExportWindow, FreezerReportShowsEveryReadingAndKeepsUnitsClearOfValues) {
 
     // The readings shown again (here: the download's record opened, as a second download of the
     // same card would) leave one download's readings across the whole width.
-    ASSERT_TRUE(waitFor([&] { return w.StatusMessage->text().contains("ept as "); }));
-    const std::string kept = w.StatusMessage->text().trimmed().section(" as ", 1).toStdString();
-    ASSERT_TRUE(w.openRecord(QString::fromStdString((RecordFolderPath() / kept).string())));
+    const QString kept = keptRecordPath(w);
+    ASSERT_FALSE(kept.isEmpty());
+    ASSERT_TRUE(w.openRecord(kept));
     ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
     EXPECT_EQ(w.Chart1->series2()->count(), 60);
     EXPECT_EQ(w.Chart1->readingSeries()->count(), 60);

@@ -43,12 +43,19 @@ Shown shownBy(TForm3& w, const QString& reportFolder) {
     return shown;
 }
 
-QString keptRecordPath(TForm3& w) {
-    if (!waitFor([&] { return w.StatusMessage->text().contains("ept as "); }, 10000)) {
-        return {};
+// The grid's Date and Time texts ("  29 FEB  24", "    00:06") as the CSV writes the time.
+QString isoTime(const std::string& date, const std::string& time) {
+    const QStringList parts = QString::fromStdString(date).simplified().split(' ');
+    const QStringList months = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    if (parts.size() != 3 || !months.contains(parts[1])) {
+        return "bad date " + QString::fromStdString(date);
     }
-    const QString name = w.StatusMessage->text().trimmed().section(" as ", 1);
-    return QString::fromStdString((RecordFolderPath() / name.toStdString()).string());
+    return QString("%1-%2-%3T%4:00Z")
+        .arg(2000 + parts[2].toInt())
+        .arg(months.indexOf(parts[1]) + 1, 2, 10, QChar('0'))
+        .arg(parts[0].toInt(), 2, 10, QChar('0'))
+        .arg(QString::fromStdString(time).trimmed());
 }
 
 struct RoundTripCase {
@@ -100,6 +107,7 @@ TEST_P(RecordRoundTrip, TheRecordShowsWhatTheDownloadShowed) {
         const QStringList fields = csv[row].split(',');
         ASSERT_EQ(fields.size(), 4) << row;
         EXPECT_EQ(fields[0].toStdString(), grid.cell(0, row));
+        EXPECT_EQ(fields[1], isoTime(grid.cell(1, row), grid.cell(2, row))) << row;
         const QString shownValue = QString::fromStdString(grid.cell(3, row)).trimmed();
         EXPECT_EQ(c.fahrenheit ? fields[3] : fields[2], shownValue) << row;
     }
