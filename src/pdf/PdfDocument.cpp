@@ -406,6 +406,7 @@ void TPdfDocument::AddPage() {
     resources->AddItem("ProcSet", std::move(procSet));
     page->AddItem("Resources", std::move(resources));
     TPdfStream* contents = FXref->Add(std::make_unique<TPdfStream>(FXref.get()));
+    contents->SetCompressed(FCompressionMethod == TPdfCompressionMethod::cmFlateDecode);
     page->AddItem("Contents", contents);
 
     FCanvas->SetPage(page);

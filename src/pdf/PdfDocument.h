@@ -33,7 +33,9 @@ constexpr TPdfViewerPreferences ViewerPreferenceBit(TPdfViewerPreference p) {
     return 1u << static_cast<unsigned>(p);
 }
 enum class TPdfDestinationType { dtXYZ, dtFit, dtFitH, dtFitV, dtFitR, dtFitB, dtFitBH, dtFitBV };
-enum class TPdfCompressionMethod { cmNone };
+// cmFlateDecode deflates the pages' content streams (made after it is set); images are kept
+// as they are.
+enum class TPdfCompressionMethod { cmNone, cmFlateDecode };
 // ---- document wrappers ----------------------------------------------------------------------
 
 class TPdfInfo final : public TPdfDictionaryWrapper {

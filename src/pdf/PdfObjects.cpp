@@ -1,5 +1,7 @@
 #include "pdf/PdfObjects.h"
 
+#include <zlib.h>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -364,6 +366,23 @@ void TPdfDictionary::WriteValue(TPdfOutputStream& AStream) {
     AStream.Write(">>");
 }
 
+namespace {
+
+// The zlib (RFC 1950) form of `data` at the best compression, as a FlateDecode filter reads it.
+std::string DeflateBytes(std::string_view data) {
+    uLongf capacity = compressBound(static_cast<uLong>(data.size()));
+    std::string out(capacity, '\0');
+    const int status = compress2(reinterpret_cast<Bytef*>(out.data()), &capacity,
+                                 reinterpret_cast<const Bytef*>(data.data()),
+                                 static_cast<uLong>(data.size()), Z_BEST_COMPRESSION);
+    if (status != Z_OK)
+        throw EPdfInvalidOperation("SaveToStream --the stream cannot be compressed.");
+    out.resize(capacity);
+    return out;
+}
+
+}  // namespace
+
 // ---- streams ----------------------------------------------------------------------------------
 
 TPdfStream::TPdfStream(TPdfObjectMgr* AObjectMgr) : FAttributes(AObjectMgr) {
@@ -395,11 +414,20 @@ void TPdfStream::SetSource(std::unique_ptr<TPdfStreamSource> ASource) {
 }
 
 void TPdfStream::WriteValue(TPdfOutputStream& AStream) {
-    // Nothing is ever compressed: a FlateDecode filter would misdescribe the bytes.
-    if (TPdfArray* filter = FAttributes.PdfArrayByName("Filter")) {
+    TPdfArray* filter = FAttributes.PdfArrayByName("Filter");
+    // A FlateDecode filter is named only when the bytes written really are deflated.
+    if (filter != nullptr)
         filter->RemoveName("FlateDecode");
+    std::string deflated;
+    if (FCompressed) {
+        deflated = DeflateBytes(Stream().View());
+        if (filter != nullptr) {
+            filter->AddItem(CreateName("FlateDecode"));
+        } else {
+            FAttributes.AddNameItem("Filter", "FlateDecode");
+        }
     }
-    const std::size_t size = DataSize();
+    const std::size_t size = FCompressed ? deflated.size() : DataSize();
     if (size > 0x7FFFFFFF)
         throw EPdfInvalidOperation("SaveToStream --the document is too large.");
     if (TPdfNumber* length = FAttributes.PdfNumberByName("Length")) {
@@ -409,7 +437,9 @@ void TPdfStream::WriteValue(TPdfOutputStream& AStream) {
     }
     FAttributes.WriteValue(AStream);
     AStream.Write("\r\nstream\r\n");
-    if (FSource) {
+    if (FCompressed) {
+        AStream.Write(deflated);
+    } else if (FSource) {
         AStream.WriteSource(*FSource);
     } else {
         AStream.Write(FStream.Data(), FStream.Size());

@@ -282,12 +282,18 @@ class TPdfStream : public TPdfObject {
     // The number of data bytes, without making them.
     std::size_t DataSize() const { return FSource ? FSource->Size() : FStream.Size(); }
 
+    // When set, the bytes are written deflated (zlib) with a FlateDecode filter; off by
+    // default, so documents that do not ask for it stay byte for byte as they were.
+    void SetCompressed(bool Value) { FCompressed = Value; }
+    bool Compressed() const { return FCompressed; }
+
     void WriteValue(TPdfOutputStream& AStream) override;
 
   private:
     void Materialize() const;
 
     TPdfDictionary FAttributes;
+    bool FCompressed = false;
     mutable TPdfByteBuffer FStream;
     mutable std::unique_ptr<TPdfStreamSource> FSource;
 };
