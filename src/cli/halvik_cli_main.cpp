@@ -18,6 +18,7 @@
 
 #include "analysis/Limits.h"
 #include "cli/CardCommands.h"
+#include "cli/FullReport.h"
 #include "cli/Output.h"
 #include "cli/RecordSummary.h"
 #include "download/KeptDownload.h"
@@ -237,11 +238,12 @@ int main(int argc, char** argv) {
     std::string reportPath, reportData, reportChart, reportUnit;
     report->add_option("RECORD", reportPath, "The record file (.halvik)")->required();
     report->add_option("--data", reportData, "The Data Report's PDF file to write")
-        ->type_name("FILE.pdf")
-        ->required();
+        ->type_name("FILE.pdf");
     report->add_option("--chart", reportChart, "The Chart Print's PDF file to write")
         ->type_name("FILE.pdf");
     AddUnitOption(*report, reportUnit, "The reports' unit (default: the record's)");
+    FullReportRequest fullReport;
+    AddFullReportOptions(*report, fullReport);
 
     try {
         app.parse(argc, argv);
@@ -264,8 +266,15 @@ int main(int argc, char** argv) {
             return Export(exportPath, exportCsv);
         if (*verify)
             return Verify(verifyPaths);
-        if (*report)
-            return Report(reportPath, reportData, reportChart, reportUnit);
+        if (*report) {
+            if (reportData.empty() && fullReport.file.empty())
+                throw UsageError("report: name --data FILE.pdf, --full FILE.pdf or both");
+            const int full =
+                fullReport.file.empty() ? 0 : WriteFullReport(reportPath, reportUnit, fullReport);
+            if (reportData.empty())
+                return full;
+            return std::max(full, Report(reportPath, reportData, reportChart, reportUnit));
+        }
     } catch (const UsageError& e) {
         Problem(e.what());
         std::fputs("Run with --help for more information.\n", stderr);

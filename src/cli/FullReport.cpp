@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/FullReport.h"
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+
+#include "cli/Output.h"
+#include "recordreport/RecordReport.h"
+#include "records/RecordStore.h"
+
+namespace halvik::cli {
+
+void AddFullReportOptions(CLI::App& report, FullReportRequest& request) {
+    report
+        .add_option("--full", request.file,
+                    "The record report's PDF file to write: identity and digest, summary, "
+                    "chart, every reading and the review lines")
+        ->type_name("FILE.pdf");
+    report
+        .add_option("--limits", request.limits,
+                    "With --full: the allowed range, both ends included, in the report's unit")
+        ->type_name("LOW:HIGH")
+        ->delimiter(':');
+    report.add_option("--paper", request.paper, "With --full: the paper size (default a4)")
+        ->type_name("a4|letter")
+        ->check(CLI::IsMember({"a4", "letter"}));
+}
+
+int WriteFullReport(const std::string& recordPath, const std::string& unit,
+                    const FullReportRequest& request) {
+    RecordReportOptions options;
+    if (request.limits) {
+        const auto [low, high] = *request.limits;
+        if (!std::isfinite(low) || !std::isfinite(high))
+            throw UsageError("--limits: LOW and HIGH must be numbers");
+        if (low > high)
+            throw UsageError("--limits: LOW is above HIGH");
+        options.limits = RecordReportLimits{low, high};
+    }
+    const LoadedRecord loaded = LoadRecord(recordPath);
+    if (!loaded.intact)
+        Problem(loaded.problem);
+    options.unit = unit.empty()  ? loaded.record.unit
+                   : unit == "F" ? TemperatureUnit::Fahrenheit
+                                 : TemperatureUnit::Celsius;
+    options.paper = request.paper == "letter" ? PaperSize::Letter : PaperSize::A4;
+    options.recordName = std::filesystem::path(recordPath).filename().string();
+    options.generatedAt =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    WriteRecordReport(loaded, options, request.file);
+    return loaded.intact ? 0 : 1;
+}
+
+}  // namespace halvik::cli

@@ -1,0 +1,766 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recordreport/RecordReport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "analysis/Limits.h"
+#include "analysis/Statistics.h"
+#include "logger/Conversions.h"
+#include "logger/Header.h"
+#include "pdf/PdfDocument.h"
+#include "records/Csv.h"
+
+namespace halvik {
+namespace {
+
+constexpr const char* kChangedWarning = "CHANGED AFTER DOWNLOAD: do not trust these values";
+constexpr float kMargin = 40;
+constexpr float kFooterHeight = 30;
+constexpr float kRowHeight = 8.6f;
+constexpr float kGroupWidth = 128;
+constexpr int kExcursionsOnFirstPage = 20;
+constexpr int kExcursionsPerPage = 60;
+// Colours: red in the lowest byte.
+constexpr TColor Rgb(int r, int g, int b) {
+    return r | (g << 8) | (b << 16);
+}
+constexpr TColor kBlack = 0;
+constexpr TColor kRed = Rgb(200, 0, 0);
+constexpr TColor kSeries = Rgb(0, 70, 200);
+constexpr TColor kOutside = Rgb(230, 120, 0);
+constexpr TColor kLimitLine = Rgb(200, 0, 0);
+constexpr TColor kGrid = Rgb(210, 210, 210);
+
+float PageWidthOf(PaperSize paper) {
+    return paper == PaperSize::Letter ? 612 : 595;
+}
+float PageHeightOf(PaperSize paper) {
+    return paper == PaperSize::Letter ? 792 : 842;
+}
+
+// One reading as the report uses it: the value in the report's unit as the grid shows it, read
+// back as a number, and whether it can be a real temperature at all.
+struct Point {
+    long double value = 0;
+    bool possible = false;
+    std::string text;  // with the locale's decimal separator
+};
+
+struct Data {
+    std::vector<Point> points;
+    std::optional<std::chrono::sys_seconds> first;
+    int announced = 0;
+    std::optional<LimitAnalysis> limits;
+    std::vector<int> side;  // per reading: +1 above, -1 below, 0 in range (or no limits)
+};
+
+Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
+    const Record& record = loaded.record;
+    const LocaleSettings point;
+    Data data;
+    data.first = RecordFirstReading(record);
+    data.announced = RecordReadingCount(record);
+    const int received = RecordReadingsReceived(record);
+    data.points.reserve(static_cast<std::size_t>(received));
+    std::vector<double> shown;
+    shown.reserve(static_cast<std::size_t>(received));
+    for (int q = 0; q < received; ++q) {
+        const auto at = static_cast<std::size_t>(2 * q);
+        long double value = DecodeReading(record.readings[at], record.readings[at + 1]);
+        if (options.unit == TemperatureUnit::Fahrenheit)
+            value = FahrenheitReading(value);
+        Point p;
+        const std::string plain = TemperatureText(value, point);
+        p.value = std::strtold(plain.c_str(), nullptr);
+        p.possible = IsPossibleTemperature(p.value, options.unit);
+        p.text = TemperatureText(value, options.locale);
+        shown.push_back(static_cast<double>(p.value));
+        data.points.push_back(std::move(p));
+    }
+    data.side.assign(data.points.size(), 0);
+    if (options.limits) {
+        data.limits = AnalyseLimits(shown, options.limits->low, options.limits->high);
+        for (const Excursion& e : data.limits->excursions)
+            for (int i = e.first; i <= e.last; ++i)
+                data.side[static_cast<std::size_t>(i)] = e.above ? 1 : -1;
+    }
+    return data;
+}
+
+std::string Two(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%02d", v);
+    return b;
+}
+
+std::string DateOf(std::chrono::sys_seconds t) {
+    const auto day = std::chrono::floor<std::chrono::days>(t);
+    const std::chrono::year_month_day ymd{day};
+    char b[16];
+    std::snprintf(b, sizeof b, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+    return b;
+}
+
+std::string TimeOf(std::chrono::sys_seconds t, const LocaleSettings& locale) {
+    const auto day = std::chrono::floor<std::chrono::days>(t);
+    const std::chrono::hh_mm_ss hms{t - day};
+    return Two(static_cast<int>(hms.hours().count())) + locale.timeSeparator +
+           Two(static_cast<int>(hms.minutes().count()));
+}
+
+std::optional<std::chrono::sys_seconds> TimeOfReading(const Data& data, int index) {
+    if (!data.first)
+        return std::nullopt;
+    return *data.first + std::chrono::minutes(kLogIntervalMinutes * index);
+}
+
+std::string DateTimeOf(const Data& data, int index, const LocaleSettings& locale) {
+    const auto t = TimeOfReading(data, index);
+    return t ? DateOf(*t) + " " + TimeOf(*t, locale) : std::string("-");
+}
+
+// 14400 as "14,400"; with a decimal comma the groups are set apart by a space instead.
+std::string CountText(long long n, const LocaleSettings& locale) {
+    std::string digits = IntText(n < 0 ? -n : n);
+    const char* group = locale.decimalSeparator == "," ? " " : ",";
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += group;
+        out += digits[i];
+    }
+    return n < 0 ? "-" + out : out;
+}
+
+std::string Decimal(double v, int decimals, const LocaleSettings& locale) {
+    char b[64];
+    std::snprintf(b, sizeof b, "%.*f", decimals, v);
+    std::string s = b;
+    if (s == "-0.0" || s == "-0")
+        s.erase(0, 1);
+    const std::size_t dot = s.find('.');
+    if (dot != std::string::npos)
+        s.replace(dot, 1, locale.decimalSeparator);
+    return s;
+}
+
+class Writer {
+  public:
+    Writer(const LoadedRecord& loaded, const RecordReportOptions& options, const Data& data,
+           RecordReportLayout& layout, TPdfDocument& doc)
+        : FLoaded(loaded),
+          FOptions(options),
+          FData(data),
+          FLayout(layout),
+          FDoc(doc),
+          FCanvas(doc.Canvas()),
+          FWidth(PageWidthOf(options.paper)),
+          FHeight(PageHeightOf(options.paper)),
+          FDigest(RecordDigest(loaded.record)),
+          FUnit(UnitText(options.unit)) {}
+
+    void Write() {
+        FirstPage();
+        ExcursionPages();
+        ReadingPages();
+        ReviewPage();
+    }
+
+  private:
+    void NewPage() {
+        FDoc.AddPage();
+        // A new page has no font resource yet, whatever the canvas remembers.
+        FCanvas.Attribute().SetFont(nullptr);
+        ++FPage;
+        Footer();
+    }
+
+    void Font(bool bold, float size, TColor color = kBlack) {
+        FCanvas.SetFont(bold ? "Arial-Bold" : "Arial", size);
+        FCanvas.SetRGBFillColor(color);
+    }
+
+    void Text(float x, float y, const std::string& text) { FCanvas.TextOut(x, y, text); }
+    void TextRight(float right, float y, const std::string& text) {
+        FCanvas.TextOut(right - FCanvas.TextWidth(text), y, text);
+    }
+
+    void Footer() {
+        const float y = kMargin - 14;
+        FCanvas.SetLineWidth(0.5f);
+        FCanvas.SetRGBStrokeColor(kBlack);
+        FCanvas.MoveTo(kMargin, kMargin - 4);
+        FCanvas.LineTo(FWidth - kMargin, kMargin - 4);
+        FCanvas.Stroke();
+        Font(false, 7);
+        Text(kMargin, y,
+             FOptions.recordName + "   SHA-256 " + FDigest.substr(0, 12) + "   generated " +
+                 UtcTimeText(FOptions.generatedAt));
+        TextRight(FWidth - kMargin, y,
+                  "page " + IntText(FPage) + " of " + IntText(FLayout.TotalPages()));
+        if (!FLoaded.intact) {
+            Font(true, 7, kRed);
+            Text(kMargin, y - 9, kChangedWarning);
+        }
+    }
+
+    float Line(float y, const std::string& label, const std::string& value, float size = 9) {
+        Font(true, size);
+        Text(kMargin, y, label);
+        Font(false, size);
+        Text(kMargin + 120, y, value);
+        return y - size * 1.3f;
+    }
+
+    std::string Stat(long double v) const {
+        return StatisticText(v, FOptions.locale) + " " + FUnit;
+    }
+
+    void FirstPage() {
+        NewPage();
+        float y = FHeight - kMargin - 14;
+        if (!FLoaded.intact) {
+            Font(true, 11, kRed);
+            Text(kMargin, y, kChangedWarning);
+            y -= 18;
+        }
+        Font(true, 16);
+        Text(kMargin, y, "Record Report");
+        y -= 22;
+        const Record& record = FLoaded.record;
+        const std::string pid = HeaderPidOf(record);
+        y = Line(y, "PID", pid.empty() ? "-" : pid);
+        y = Line(y, "Record", FOptions.recordName);
+        y = Line(y, "SHA-256", FDigest, 8.5f);
+        y = Line(y, "Downloaded at", UtcTimeText(record.downloadedAt) + " (UTC)");
+        y = Line(y, "Host", record.host);
+        y = Line(y, "Program version", record.programVersion);
+        const int received = static_cast<int>(FData.points.size());
+        const std::string counts = CountText(received, FOptions.locale) + " of " +
+                                   CountText(FData.announced, FOptions.locale) + " readings";
+        if (record.complete && received == FData.announced) {
+            y = Line(y, "Completeness", counts);
+        } else {
+            Font(true, 9);
+            Text(kMargin, y, "Completeness");
+            Font(true, 9, kRed);
+            Text(kMargin + 120, y, "INCOMPLETE: " + counts);
+            y -= 9 * 1.3f;
+        }
+        y = Line(y, "Time base", "All times are the card's clock, UTC");
+        y -= 6;
+        y = Summary(y);
+        y -= 6;
+        if (FData.limits)
+            y = LimitsSection(y);
+        Chart(y - 6);
+    }
+
+    static std::string HeaderPidOf(const Record& record) {
+        DownloadState state;
+        if (!ReadHeader(state, record.header.data(), record.header.size()).accepted)
+            return {};
+        std::string pid = state.PidText;
+        const std::size_t begin = pid.find_first_not_of(' ');
+        const std::size_t end = pid.find_last_not_of(' ');
+        return begin == std::string::npos ? std::string() : pid.substr(begin, end - begin + 1);
+    }
+
+    float Summary(float y) {
+        Font(true, 11);
+        Text(kMargin, y, "Summary");
+        y -= 15;
+        const int n = static_cast<int>(FData.points.size());
+        if (n == 0)
+            return Line(y, "Readings", "none arrived");
+        y = Line(y, "First reading", DateTimeOf(FData, 0, FOptions.locale));
+        y = Line(y, "Last reading", DateTimeOf(FData, n - 1, FOptions.locale));
+        y = Line(y, "Interval", IntText(kLogIntervalMinutes) + " minutes");
+        y = Line(y, "Points", CountText(n, FOptions.locale));
+        y = Line(y, "Elapsed", ElapsedText(n));
+        int maxAt = -1, minAt = -1, possible = 0;
+        long double sum = 0;
+        std::vector<long double> celsius;
+        for (int i = 0; i < n; ++i) {
+            const Point& p = FData.points[static_cast<std::size_t>(i)];
+            if (!p.possible)
+                continue;
+            ++possible;
+            sum += p.value;
+            celsius.push_back(FOptions.unit == TemperatureUnit::Fahrenheit ? (p.value - 32) / 1.8L
+                                                                           : p.value);
+            if (maxAt < 0 || p.value > FData.points[static_cast<std::size_t>(maxAt)].value)
+                maxAt = i;
+            if (minAt < 0 || p.value < FData.points[static_cast<std::size_t>(minAt)].value)
+                minAt = i;
+        }
+        if (possible == 0) {
+            y = Line(y, "Statistics", "n/a: no reading is a real temperature");
+        } else {
+            y = Line(y, "Maximum",
+                     Stat(FData.points[static_cast<std::size_t>(maxAt)].value) + "   first at " +
+                         DateTimeOf(FData, maxAt, FOptions.locale));
+            y = Line(y, "Minimum",
+                     Stat(FData.points[static_cast<std::size_t>(minAt)].value) + "   first at " +
+                         DateTimeOf(FData, minAt, FOptions.locale));
+            y = Line(y, "Arithmetic mean", Stat(sum / possible));
+            long double mkt = MeanKineticTemperature(celsius);
+            if (FOptions.unit == TemperatureUnit::Fahrenheit)
+                mkt = mkt * 1.8L + 32;
+            y = Line(y, "MKT", Stat(mkt));
+        }
+        if (possible < n) {
+            Font(true, 9, kRed);
+            Text(kMargin, y,
+                 CountText(n - possible, FOptions.locale) +
+                     " readings are not real temperatures: listed as received, left out of the "
+                     "statistics and the chart");
+            y -= 9 * 1.3f;
+            std::vector<ImpossibleReading> impossible;
+            for (int i = 0; i < n && impossible.size() < 4; ++i)
+                if (!FData.points[static_cast<std::size_t>(i)].possible)
+                    impossible.push_back({i + 1, FData.points[static_cast<std::size_t>(i)].text});
+            Font(false, 7.5f);
+            for (const ImpossibleReading& r : impossible) {
+                Text(kMargin + 120, y, "reading " + IntText(r.number) + ": " + r.text);
+                y -= 9.5f;
+            }
+        }
+        return y;
+    }
+
+    float LimitsSection(float y) {
+        const LimitAnalysis& a = *FData.limits;
+        Font(true, 11);
+        Text(kMargin, y, "Limits");
+        y -= 15;
+        y = Line(y, "Range",
+                 Decimal(a.low, 1, FOptions.locale) + " to " + Decimal(a.high, 1, FOptions.locale) +
+                     " " + FUnit);
+        const bool alarm = !a.excursions.empty();
+        const std::string verdict =
+            alarm ? "ALARM: readings outside the range" : "OK: every reading in range";
+        // The verdict in a box.
+        y -= 4;
+        Font(true, 11, alarm ? kRed : kBlack);
+        const float w = FCanvas.TextWidth(verdict) + 12;
+        FCanvas.SetLineWidth(1);
+        FCanvas.SetRGBStrokeColor(alarm ? kRed : kBlack);
+        FCanvas.Rectangle(kMargin, y - 5, w, 17);
+        FCanvas.Stroke();
+        Text(kMargin + 6, y, verdict);
+        y -= 22;
+        const int total = a.inRangeMinutes + a.aboveMinutes + a.belowMinutes;
+        auto share = [&](int minutes) {
+            return IntText(minutes) + " min (" +
+                   Decimal(total > 0 ? 100.0 * minutes / total : 0.0, 1, FOptions.locale) + " %)";
+        };
+        y = Line(y, "In range", share(a.inRangeMinutes));
+        y = Line(y, "Above", share(a.aboveMinutes));
+        y = Line(y, "Below", share(a.belowMinutes));
+        if (a.excursions.empty())
+            return y;
+        y -= 3;
+        Font(true, 9);
+        Text(kMargin, y,
+             "Excursions (" +
+                 CountText(static_cast<long long>(a.excursions.size()), FOptions.locale) + ")");
+        y -= 11;
+        const int shown =
+            std::min<int>(kExcursionsOnFirstPage, static_cast<int>(a.excursions.size()));
+        y = ExcursionHeading(y);
+        for (int i = 0; i < shown; ++i)
+            y = ExcursionRow(y, i);
+        if (shown < static_cast<int>(a.excursions.size())) {
+            Font(false, 7.5f);
+            Text(kMargin, y, "continued on the next page");
+            y -= 9;
+        }
+        return y;
+    }
+
+    float ExcursionHeading(float y) {
+        Font(true, 7.5f);
+        const float x[] = {kMargin, kMargin + 30, kMargin + 140, kMargin + 250, kMargin + 300};
+        Text(x[0], y, "No.");
+        Text(x[1], y, "Start");
+        Text(x[2], y, "End");
+        Text(x[3], y, "Minutes");
+        Text(x[4], y, "Peak");
+        return y - 9;
+    }
+
+    float ExcursionRow(float y, int i) {
+        const Excursion& e = FData.limits->excursions[static_cast<std::size_t>(i)];
+        Font(false, 7.5f);
+        Text(kMargin, y, IntText(i + 1));
+        Text(kMargin + 30, y, DateTimeOf(FData, e.first, FOptions.locale));
+        Text(kMargin + 140, y, DateTimeOf(FData, e.last, FOptions.locale));
+        Text(kMargin + 250, y, IntText(e.minutes()));
+        Text(kMargin + 300, y,
+             FData.points[static_cast<std::size_t>(e.above ? MaxIndex(e) : MinIndex(e))].text +
+                 " " + FUnit + (e.above ? " H" : " L"));
+        return y - 9;
+    }
+
+    int MaxIndex(const Excursion& e) const {
+        int at = e.first;
+        for (int i = e.first; i <= e.last; ++i)
+            if (FData.points[static_cast<std::size_t>(i)].value >
+                FData.points[static_cast<std::size_t>(at)].value)
+                at = i;
+        return at;
+    }
+    int MinIndex(const Excursion& e) const {
+        int at = e.first;
+        for (int i = e.first; i <= e.last; ++i)
+            if (FData.points[static_cast<std::size_t>(i)].value <
+                FData.points[static_cast<std::size_t>(at)].value)
+                at = i;
+        return at;
+    }
+
+    static double NiceStep(double span) {
+        const double raw = span / 6;
+        const double power = std::pow(10.0, std::floor(std::log10(raw)));
+        for (double m : {1.0, 2.0, 5.0, 10.0})
+            if (m * power >= raw)
+                return m * power;
+        return 10 * power;
+    }
+
+    void Chart(float top) {
+        const float left = kMargin + 34, right = FWidth - kMargin - 4;
+        const float bottom = kMargin + 34;
+        if (top - bottom < 80)
+            top = bottom + 80;
+        Font(true, 11);
+        Text(kMargin, top - 11, "Chart (" + FUnit + ")");
+        top -= 20;
+        const float height = top - bottom, width = right - left;
+        const int n = static_cast<int>(FData.points.size());
+        double lo = 0, hi = 0;
+        bool any = false;
+        for (const Point& p : FData.points) {
+            if (!p.possible)
+                continue;
+            const double v = static_cast<double>(p.value);
+            lo = any ? std::min(lo, v) : v;
+            hi = any ? std::max(hi, v) : v;
+            any = true;
+        }
+        if (FData.limits) {
+            lo = any ? std::min(lo, FData.limits->low) : FData.limits->low;
+            hi = any ? std::max(hi, FData.limits->high) : FData.limits->high;
+            any = true;
+        }
+        if (!any) {
+            lo = 0;
+            hi = 10;
+        }
+        if (hi - lo < 1) {
+            lo -= 0.5;
+            hi += 0.5;
+        }
+        const double step = NiceStep(hi - lo);
+        lo = std::floor(lo / step) * step;
+        hi = std::ceil(hi / step) * step;
+        FLayout.chartLeft = left;
+        FLayout.chartBottom = bottom;
+        FLayout.chartWidth = width;
+        FLayout.chartHeight = height;
+        FLayout.chartLow = lo;
+        FLayout.chartHigh = hi;
+        auto yOf = [&](double v) {
+            return static_cast<float>(bottom + (v - lo) / (hi - lo) * height);
+        };
+        auto xOf = [&](int i) {
+            return static_cast<float>(n > 1 ? left + width * i / (n - 1.0) : left + width / 2);
+        };
+
+        // Grid and labels.
+        FCanvas.SetLineWidth(0.3f);
+        FCanvas.SetRGBStrokeColor(kGrid);
+        Font(false, 6.5f);
+        for (double v = lo; v <= hi + step / 2; v += step) {
+            FCanvas.MoveTo(left, yOf(v));
+            FCanvas.LineTo(right, yOf(v));
+            TextRight(left - 3, yOf(v) - 2, Decimal(v, step < 1 ? 1 : 0, FOptions.locale));
+        }
+        const int ticks = 6;
+        for (int t = 0; t <= ticks; ++t) {
+            const float x = left + width * t / ticks;
+            FCanvas.MoveTo(x, bottom);
+            FCanvas.LineTo(x, top);
+            if (n > 0) {
+                const int index = static_cast<int>(std::lround((n - 1) * t / double(ticks)));
+                const auto at = TimeOfReading(FData, index);
+                const std::string label =
+                    at ? DateOf(*at).substr(5) + " " + TimeOf(*at, FOptions.locale)
+                       : "#" + IntText(index + 1);
+                FCanvas.TextOut(x - FCanvas.TextWidth(label) / 2, bottom - 10, label);
+            }
+        }
+        FCanvas.Stroke();
+        FCanvas.SetLineWidth(0.8f);
+        FCanvas.SetRGBStrokeColor(kBlack);
+        FCanvas.Rectangle(left, bottom, width, height);
+        FCanvas.Stroke();
+
+        // Every reading, one vertex each; a reading that is not a real temperature breaks the line.
+        FCanvas.SetLineWidth(0.6f);
+        FCanvas.SetRGBStrokeColor(kSeries);
+        bool drawing = false;
+        for (int i = 0; i < n; ++i) {
+            const Point& p = FData.points[static_cast<std::size_t>(i)];
+            if (!p.possible) {
+                drawing = false;
+                continue;
+            }
+            const float x = xOf(i), y = yOf(static_cast<double>(p.value));
+            if (drawing) {
+                FCanvas.LineTo(x, y);
+            } else {
+                FCanvas.MoveTo(x, y);
+                // A lone point still shows.
+                FCanvas.LineTo(x + 0.01f, y);
+            }
+            drawing = true;
+        }
+        FCanvas.Stroke();
+        // Readings outside the range, in their own colour.
+        bool outside = false;
+        for (int i = 0; i < n; ++i) {
+            if (FData.side[static_cast<std::size_t>(i)] == 0 ||
+                !FData.points[static_cast<std::size_t>(i)].possible)
+                continue;
+            FCanvas.Rectangle(
+                xOf(i) - 0.9f,
+                yOf(static_cast<double>(FData.points[static_cast<std::size_t>(i)].value)) - 0.9f,
+                1.8f, 1.8f);
+            outside = true;
+        }
+        if (outside) {
+            FCanvas.SetRGBFillColor(kOutside);
+            FCanvas.Fill();
+        }
+        // Limit lines, labelled, over the readings.
+        if (FData.limits) {
+            FCanvas.SetLineWidth(1);
+            FCanvas.SetRGBStrokeColor(kLimitLine);
+            for (double v : {FData.limits->low, FData.limits->high}) {
+                FCanvas.MoveTo(left, yOf(v));
+                FCanvas.LineTo(right, yOf(v));
+            }
+            FCanvas.Stroke();
+            Font(false, 6.5f, kLimitLine);
+            Text(left + 2, yOf(FData.limits->high) + 2,
+                 "high " + Decimal(FData.limits->high, 1, FOptions.locale));
+            Text(left + 2, yOf(FData.limits->low) - 8,
+                 "low " + Decimal(FData.limits->low, 1, FOptions.locale));
+        }
+    }
+
+    void ExcursionPages() {
+        if (FLayout.excursionPages == 0)
+            return;
+        const int count = static_cast<int>(FData.limits->excursions.size());
+        int i = kExcursionsOnFirstPage;
+        for (int page = 0; page < FLayout.excursionPages; ++page) {
+            NewPage();
+            float y = FHeight - kMargin - 14;
+            Font(true, 11);
+            Text(kMargin, y, "Excursions (continued)");
+            y = ExcursionHeading(y - 16);
+            for (int k = 0; k < kExcursionsPerPage && i < count; ++k, ++i)
+                y = ExcursionRow(y, i);
+        }
+    }
+
+    // Text placed within one text object by moves relative to the previous line start: the
+    // readings pages are mostly text, and short, repetitive moves keep them small.
+    class TextRun {
+      public:
+        explicit TextRun(TPdfCanvas& canvas) : FCanvas(canvas) { FCanvas.BeginText(); }
+        ~TextRun() { FCanvas.EndText(); }
+        TextRun(const TextRun&) = delete;
+        TextRun& operator=(const TextRun&) = delete;
+        void Put(float x, float y, std::string_view text) {
+            FCanvas.MoveTextPoint(x - FX, y - FY);
+            FX = x;
+            FY = y;
+            FCanvas.ShowText(text);
+        }
+
+      private:
+        TPdfCanvas& FCanvas;
+        float FX = 0, FY = 0;
+    };
+
+    void ReadingPages() {
+        const std::vector<RecordReportRow> rows = RecordReportRows(FLoaded, FOptions);
+        std::size_t next = 0;
+        for (int page = 0; page < FLayout.readingPages; ++page) {
+            NewPage();
+            float top = FHeight - kMargin - 14;
+            Font(true, 11);
+            Text(
+                kMargin, top,
+                "Readings (" + FUnit + ")" + (FData.limits ? "   H above the range, L below" : ""));
+            top -= 18;
+            for (int g = 0; g < FLayout.columnGroups && next < rows.size(); ++g) {
+                const float x = kMargin + g * kGroupWidth;
+                Font(true, 7);
+                TextRight(x + 24, top, "Point");
+                Text(x + 30, top, "Date");
+                Text(x + 68, top, "Time");
+                TextRight(x + 110, top, "Value");
+                Font(false, 7);
+                TextRun run(FCanvas);
+                float y = top - kRowHeight - 2;
+                for (int r = 0; r < FLayout.rowsPerColumn && next < rows.size(); ++r, ++next) {
+                    const RecordReportRow& row = rows[next];
+                    const std::string point = IntText(row.point);
+                    run.Put(x + 24 - FCanvas.TextWidth(point), y, point);
+                    run.Put(x + 30, y, row.date);
+                    run.Put(x + 68, y, row.time);
+                    // The mark stands beyond the value's right edge, so values stay aligned.
+                    const bool marked = row.value.ends_with(" H") || row.value.ends_with(" L");
+                    const std::string value =
+                        marked ? row.value.substr(0, row.value.size() - 2) : row.value;
+                    // A value too wide for its column (a reading that is no temperature, shown
+                    // as received) is squeezed, never drawn over its neighbours.
+                    const float width = FCanvas.TextWidth(value);
+                    const float room = 110 - 92;
+                    if (width > room) {
+                        FCanvas.SetHorizontalScaling(static_cast<std::uint16_t>(
+                            std::max(1.0f, std::floor(100 * room / width))));
+                        run.Put(x + 92, y, value);
+                        FCanvas.SetHorizontalScaling(100);
+                    } else {
+                        run.Put(x + 110 - width, y, value);
+                    }
+                    if (marked)
+                        run.Put(x + 112, y, row.value.substr(row.value.size() - 1));
+                    y -= kRowHeight;
+                }
+            }
+        }
+    }
+
+    void ReviewPage() {
+        NewPage();
+        float y = FHeight - kMargin - 14;
+        Font(true, 11);
+        Text(kMargin, y, "Review");
+        y -= 40;
+        auto field = [&](const std::string& label) {
+            Font(false, 10);
+            Text(kMargin, y, label);
+            FCanvas.SetLineWidth(0.5f);
+            FCanvas.SetRGBStrokeColor(kBlack);
+            FCanvas.MoveTo(kMargin + 110, y - 2);
+            FCanvas.LineTo(FWidth - kMargin, y - 2);
+            FCanvas.Stroke();
+            y -= 36;
+        };
+        field("Reviewed by");
+        field("Date");
+        field("Signature");
+        if (FData.limits && !FData.limits->excursions.empty()) {
+            field("Action taken");
+            field("");
+        }
+    }
+
+    const LoadedRecord& FLoaded;
+    const RecordReportOptions& FOptions;
+    const Data& FData;
+    RecordReportLayout& FLayout;
+    TPdfDocument& FDoc;
+    TPdfCanvas& FCanvas;
+    float FWidth, FHeight;
+    std::string FDigest;
+    std::string FUnit;
+    int FPage = 0;
+};
+
+RecordReportLayout Plan(const Data& data, const RecordReportOptions& options) {
+    RecordReportLayout layout;
+    const float height = PageHeightOf(options.paper);
+    const float width = PageWidthOf(options.paper);
+    layout.columnGroups = std::max(1, static_cast<int>((width - 2 * kMargin) / kGroupWidth));
+    layout.rowsPerColumn = static_cast<int>(
+        (height - 2 * kMargin - 14 - 18 - kRowHeight - 2 - kFooterHeight) / kRowHeight);
+    const int perPage = layout.rowsPerColumn * layout.columnGroups;
+    const int n = static_cast<int>(data.points.size());
+    layout.readingPages = (n + perPage - 1) / perPage;
+    if (data.limits) {
+        const int rest = static_cast<int>(data.limits->excursions.size()) - kExcursionsOnFirstPage;
+        if (rest > 0)
+            layout.excursionPages = (rest + kExcursionsPerPage - 1) / kExcursionsPerPage;
+    }
+    return layout;
+}
+
+}  // namespace
+
+RecordReportLayout PlanRecordReport(const LoadedRecord& record,
+                                    const RecordReportOptions& options) {
+    return Plan(Gather(record, options), options);
+}
+
+std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
+                                              const RecordReportOptions& options) {
+    const Data data = Gather(record, options);
+    std::vector<RecordReportRow> rows;
+    rows.reserve(data.points.size());
+    for (std::size_t i = 0; i < data.points.size(); ++i) {
+        RecordReportRow row;
+        row.point = static_cast<int>(i) + 1;
+        const auto at = TimeOfReading(data, static_cast<int>(i));
+        row.date = at ? DateOf(*at) : "-";
+        row.time = at ? TimeOf(*at, options.locale) : "-";
+        row.value = data.points[i].text;
+        if (data.side[i] > 0)
+            row.value += " H";
+        else if (data.side[i] < 0)
+            row.value += " L";
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& options,
+                                    TPdfOutputStream& out, bool compress) {
+    const Data data = Gather(record, options);
+    RecordReportLayout layout = Plan(data, options);
+    TPdfDocument doc;
+    doc.SetCompressionMethod(compress ? TPdfCompressionMethod::cmFlateDecode
+                                      : TPdfCompressionMethod::cmNone);
+    doc.SetDefaultPageWidth(static_cast<int>(PageWidthOf(options.paper)));
+    doc.SetDefaultPageHeight(static_cast<int>(PageHeightOf(options.paper)));
+    doc.NewDoc();
+    doc.Info().SetTitle("Record Report " + options.recordName);
+    doc.Info().SetCreator("Halvik");
+    Writer(record, options, data, layout, doc).Write();
+    doc.SaveToStream(out);
+    return layout;
+}
+
+void WriteRecordReport(const LoadedRecord& record, const RecordReportOptions& options,
+                       const std::string& fileName) {
+    // Built in memory first: nothing touches the file system until the report is whole.
+    TPdfMemoryStream memory;
+    SaveRecordReport(record, options, memory);
+    ReplaceFile(fileName, [&](TPdfOutputStream& stream) {
+        stream.Write(memory.Buffer().Data(), memory.Buffer().Size());
+    });
+}
+
+}  // namespace halvik

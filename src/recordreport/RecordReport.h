@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The record report: the evidence of one download as a PDF. Page 1 holds the identity of the
+// record (with its full digest), completeness, the time base, the summary, the limits and their
+// verdict with the excursions, and the chart drawn as vectors; the following pages hold every
+// reading that arrived; the last page the review lines. Every page carries a footer naming the
+// record, its digest's first 12 hex digits, the generation time and "page x of y".
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "logger/LocaleSettings.h"
+#include "logger/Reading.h"
+#include "pdf/PdfStreams.h"
+#include "records/Record.h"
+
+namespace halvik {
+
+enum class PaperSize { A4, Letter };
+
+struct RecordReportLimits {
+    double low = 0;
+    double high = 0;
+};
+
+struct RecordReportOptions {
+    TemperatureUnit unit = TemperatureUnit::Celsius;
+    PaperSize paper = PaperSize::A4;
+    // The allowed range in `unit`; without it the report has no verdict and no marks.
+    std::optional<RecordReportLimits> limits;
+    LocaleSettings locale;
+    // The record's file name as the report shows it (no folder).
+    std::string recordName;
+    std::chrono::sys_seconds generatedAt{};  // UTC
+};
+
+// How the pages of a report fall: page 1, then pages continuing the excursion list, then the
+// readings pages, then the review page.
+struct RecordReportLayout {
+    int excursionPages = 0;
+    int readingPages = 0;
+    int rowsPerColumn = 0;
+    int columnGroups = 0;
+    int TotalPages() const { return 1 + excursionPages + readingPages + 1; }
+    // Where page 1's chart fell (points from the page's bottom left) and the temperatures at its
+    // bottom and top edge; known once the report is written.
+    float chartLeft = 0, chartBottom = 0, chartWidth = 0, chartHeight = 0;
+    double chartLow = 0, chartHigh = 0;
+};
+
+// The layout of a report of `record` with `options`.
+RecordReportLayout PlanRecordReport(const LoadedRecord& record, const RecordReportOptions& options);
+
+// Writes the whole report of `record` to `out`. `compress` deflates the page contents.
+RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& options,
+                                    TPdfOutputStream& out, bool compress = true);
+
+// Writes the report to the file `fileName` by the writer's atomic save: the file is replaced
+// only when the whole report was written. Raises EFileCreateError naming the file otherwise.
+void WriteRecordReport(const LoadedRecord& record, const RecordReportOptions& options,
+                       const std::string& fileName);
+
+// The texts a readings row shows, in the report's unit: "2026-01-12", "08:00" ("-" for both when
+// the card's clock is not a real date) and the value, with " H" above the range or " L" below.
+struct RecordReportRow {
+    int point = 0;
+    std::string date;
+    std::string time;
+    std::string value;
+};
+std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
+                                              const RecordReportOptions& options);
+
+}  // namespace halvik

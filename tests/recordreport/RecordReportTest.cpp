@@ -1,0 +1,385 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The record report as a reader meets it: files checked by qpdf, their text read by pdftotext
+// and page 1 rendered by pdftoppm; halvik-cli report --full run as a process.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "PdfTools.h"
+#include "RecordSamples.h"
+#include "pdf/PdfStreams.h"
+#include "recordreport/RecordReport.h"
+#include "records/Csv.h"
+
+namespace halvik {
+namespace {
+
+using namespace halvik::testing;
+namespace fs = std::filesystem;
+
+LoadedRecord Loaded(const Record& record, bool intact = true) {
+    LoadedRecord loaded;
+    loaded.record = record;
+    loaded.intact = intact;
+    if (!intact)
+        loaded.problem = "changed";
+    return loaded;
+}
+
+RecordReportOptions Options(TemperatureUnit unit = TemperatureUnit::Celsius) {
+    RecordReportOptions options;
+    options.unit = unit;
+    options.recordName = "fridge.halvik";
+    options.generatedAt =
+        std::chrono::sys_days(std::chrono::year{2026} / 12 / 10) + std::chrono::hours(16);
+    return options;
+}
+
+int PdfPages(const std::string& path) {
+    const ToolResult r = RunTool("pdfinfo " + Quote(path));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    std::smatch m;
+    const std::regex pages("Pages:\\s+(\\d+)");
+    return std::regex_search(r.output, m, pages) ? std::stoi(m[1]) : -1;
+}
+
+std::vector<std::string> Pages(const std::string& text) {
+    std::vector<std::string> pages;
+    std::size_t start = 0, end;
+    while ((end = text.find('\f', start)) != std::string::npos) {
+        pages.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pages;
+}
+
+// A record with readings of the given °C values (in steps the card's format holds exactly).
+Record RecordOf(const std::vector<std::pair<int, int>>& bytes, int announced, bool complete) {
+    test::HeaderFields fields{
+        .hour = 8, .minute = 0, .second = 0, .day = 12, .month = 1, .year = 26, .count = announced};
+    Record record = test::SampleRecord(0, fields);
+    record.readings.clear();
+    for (auto [e, m] : bytes) {
+        record.readings.push_back(static_cast<std::uint8_t>(e));
+        record.readings.push_back(static_cast<std::uint8_t>(m));
+    }
+    record.complete = complete;
+    return record;
+}
+
+class RecordReportFiles : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = MakeTempDir(); }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string dir_;
+};
+
+struct ReportCase {
+    const char* name;
+    int count;
+    int announced;  // -1: as many as there are
+    bool intact;
+    TemperatureUnit unit;
+    bool limits;
+    const char* decimal;
+    PaperSize paper;
+    std::vector<const char*> texts;  // found in the extracted text
+};
+
+// Every size and kind of record gives a clean file with the planned number of pages and says
+// what it must about completeness, changes, units and separators.
+TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
+    const TemperatureUnit C = TemperatureUnit::Celsius, F = TemperatureUnit::Fahrenheit;
+    const std::vector<ReportCase> cases = {
+        {"none", 0, -1, true, C, false, ".", PaperSize::A4, {"none arrived", "page 2 of 2"}},
+        {"one", 1, -1, true, C, true, ".", PaperSize::A4, {"1 of 1 readings", "page 3 of 3"}},
+        {"three-f", 3, -1, true, F, true, ".", PaperSize::Letter, {"°F", "3 of 3 readings"}},
+        {"incomplete",
+         224,
+         1000,
+         true,
+         C,
+         false,
+         ".",
+         PaperSize::A4,
+         {"INCOMPLETE: 224 of 1,000 readings"}},
+        {"changed",
+         30,
+         -1,
+         false,
+         C,
+         true,
+         ".",
+         PaperSize::A4,
+         {"CHANGED AFTER DOWNLOAD: do not trust these values", "ALARM"}},
+        {"finnish", 30, -1, true, C, true, ",", PaperSize::A4, {"Range", "4,0 to 8,0 °C"}},
+        {"persian", 30, -1, true, C, false, "\u066B", PaperSize::A4, {"30 of 30 readings"}},
+        {"full", 14400, -1, true, F, true, ".", PaperSize::A4, {"14,400 of 14,400 readings"}},
+    };
+    for (const ReportCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::HeaderFields fields{.hour = 8,
+                                  .minute = 0,
+                                  .second = 0,
+                                  .day = 12,
+                                  .month = 1,
+                                  .year = 26,
+                                  .count = c.announced};
+        Record record = test::SampleRecord(c.count, fields);
+        record.complete = c.announced < 0;
+        RecordReportOptions options = Options(c.unit);
+        options.paper = c.paper;
+        options.locale.decimalSeparator = c.decimal;
+        if (c.limits)
+            options.limits =
+                c.unit == F ? RecordReportLimits{39.2, 46.4} : RecordReportLimits{4, 8};
+        const std::string path = dir_ + "/" + c.name + ".pdf";
+        const LoadedRecord loaded = Loaded(record, c.intact);
+        WriteRecordReport(loaded, options, path);
+        ExpectQpdfClean(path);
+        const int planned = PlanRecordReport(loaded, options).TotalPages();
+        EXPECT_EQ(PdfPages(path), planned);
+        const std::string text = PdfText(path);
+        for (const char* expected : c.texts)
+            EXPECT_NE(text.find(expected), std::string::npos) << expected;
+        const std::vector<std::string> pages = Pages(text);
+        ASSERT_EQ(static_cast<int>(pages.size()), planned);
+        for (int p = 0; p < planned; ++p) {
+            const std::string& page = pages[static_cast<std::size_t>(p)];
+            EXPECT_NE(page.find("page " + std::to_string(p + 1) + " of " + std::to_string(planned)),
+                      std::string::npos)
+                << "page " << p + 1;
+            EXPECT_NE(page.find("fridge.halvik"), std::string::npos);
+            EXPECT_EQ(page.find("CHANGED AFTER DOWNLOAD") != std::string::npos, !c.intact)
+                << "page " << p + 1;
+        }
+        if (c.count == 14400) {
+            // A full card stays small with its chart of every reading.
+            EXPECT_LT(fs::file_size(path), 600u * 1024);
+        }
+    }
+}
+
+// Every reading of a full card is in the readings pages, in order, equal to the CSV export.
+TEST_F(RecordReportFiles, ReadingsPagesHoldEveryReadingAsTheCsvHasIt) {
+    const LoadedRecord loaded = Loaded(test::SampleRecord(14400));
+    const RecordReportOptions options = Options();
+    const std::string path = dir_ + "/full.pdf";
+    WriteRecordReport(loaded, options, path);
+    const RecordReportLayout layout = PlanRecordReport(loaded, options);
+    const std::vector<std::string> pages = Pages(PdfText(path));
+    ASSERT_EQ(static_cast<int>(pages.size()), layout.TotalPages());
+
+    std::istringstream csv(RecordCsv(loaded.record));
+    std::string line;
+    std::getline(csv, line);  // heading
+    std::vector<std::string> expected;
+    while (std::getline(csv, line)) {
+        std::vector<std::string> f;
+        std::stringstream fields(line);
+        for (std::string part; std::getline(fields, part, ',');)
+            f.push_back(part);
+        expected.push_back(f[0] + " " + f[1].substr(0, 10) + " " + f[1].substr(11, 5) + " " + f[2]);
+    }
+    ASSERT_EQ(expected.size(), 14400u);
+
+    const std::regex row("(\\d+) +(\\d{4}-\\d\\d-\\d\\d) +(\\d\\d:\\d\\d) +(-?\\d+\\.\\d)");
+    std::vector<std::string> found;
+    for (int p = 1; p <= layout.readingPages; ++p) {
+        std::vector<std::pair<int, std::string>> onPage;
+        const std::string& page = pages[static_cast<std::size_t>(p)];
+        for (std::sregex_iterator it(page.begin(), page.end(), row), end; it != end; ++it) {
+            const std::smatch& m = *it;
+            onPage.emplace_back(std::stoi(m[1]), m[1].str() + " " + m[2].str() + " " + m[3].str() +
+                                                     " " + m[4].str());
+        }
+        // Column groups read down, then across: sorting a page's rows by point restores the order,
+        // and each page continues where the previous one stopped.
+        std::sort(onPage.begin(), onPage.end());
+        for (auto& [number, text] : onPage)
+            found.push_back(text);
+    }
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(found[i], expected[i]) << "reading " << i + 1;
+}
+
+// Out-of-range readings carry H or L in the text; values that are not temperatures are listed
+// as received, left out of the statistics and noted.
+TEST_F(RecordReportFiles, MarksAndImpossibleReadingsSurviveTextExtraction) {
+    // 2.0, 4.0, 8.5, 255-exponent (not a temperature), 5.0 °C
+    const Record record =
+        RecordOf({{0x80, 0x00}, {0x81, 0x00}, {0x82, 0x08}, {0xFF, 0x00}, {0x81, 0x20}}, 5, true);
+    RecordReportOptions options = Options();
+    options.limits = RecordReportLimits{3, 8};
+    const std::vector<RecordReportRow> rows = RecordReportRows(Loaded(record), options);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].value, "2.0 L");
+    EXPECT_EQ(rows[1].value, "4.0");
+    EXPECT_EQ(rows[2].value, "8.5 H");
+    EXPECT_EQ(rows[4].value, "5.0");
+    EXPECT_EQ(rows[2].date, "2026-01-12");
+    EXPECT_EQ(rows[2].time, "08:12");
+
+    const std::string path = dir_ + "/marks.pdf";
+    WriteRecordReport(Loaded(record), options, path);
+    ExpectQpdfClean(path);
+    const std::string text = PdfText(path);
+    EXPECT_NE(text.find("2.0 L"), std::string::npos);
+    EXPECT_NE(text.find("8.5 H"), std::string::npos);
+    EXPECT_NE(text.find("1 readings are not real temperatures"), std::string::npos);
+    EXPECT_NE(text.find("Maximum"), std::string::npos);
+    EXPECT_NE(text.find("8.5 °C"), std::string::npos);
+    // Shown as received, marked as above the range, and named on page 1.
+    EXPECT_EQ(rows[3].value, "340300000000000000000000000000000000000.0 H");
+    EXPECT_NE(text.find("reading 4: 340300000000000000000000000000000000000.0"), std::string::npos);
+    EXPECT_NE(text.find("Action taken"), std::string::npos);
+}
+
+// Page 1 rendered: the series colour lies inside the chart box and the limit lines' colour at
+// the rows their values give.
+TEST_F(RecordReportFiles, ChartShowsTheSeriesAndTheLimitLinesWhereTheyBelong) {
+    const LoadedRecord loaded = Loaded(test::SampleRecord(480));
+    RecordReportOptions options = Options();
+    options.limits = RecordReportLimits{5, 12};
+    TPdfMemoryStream memory;
+    const RecordReportLayout layout = SaveRecordReport(loaded, options, memory);
+    const std::string path = dir_ + "/chart.pdf";
+    WriteFile(path, memory.ToString());
+    const int dpi = 100;
+    Ppm ppm;
+    ASSERT_TRUE(ppm.Parse(RenderPpm(path, dir_ + "/page1", dpi)));
+    const double scale = dpi / 72.0;
+    const double pageHeight = 842;
+    auto px = [&](double x) { return static_cast<int>(x * scale); };
+    auto py = [&](double y) { return static_cast<int>((pageHeight - y) * scale); };
+
+    int series = 0;
+    for (int y = py(layout.chartBottom + layout.chartHeight) + 2; y < py(layout.chartBottom) - 2;
+         ++y)
+        for (int x = px(layout.chartLeft) + 2; x < px(layout.chartLeft + layout.chartWidth) - 2;
+             ++x)
+            if (ppm.At(x, y, 2) > 150 && ppm.At(x, y, 0) < 90 && ppm.At(x, y, 1) < 140)
+                ++series;
+    EXPECT_GT(series, 200);
+
+    auto red = [&](int x, int y) {
+        return ppm.At(x, y, 0) > 150 && ppm.At(x, y, 1) < 80 && ppm.At(x, y, 2) < 80;
+    };
+    for (double value : {options.limits->low, options.limits->high}) {
+        SCOPED_TRACE(value);
+        const double at = layout.chartBottom + (value - layout.chartLow) /
+                                                   (layout.chartHigh - layout.chartLow) *
+                                                   layout.chartHeight;
+        const int row = py(at);
+        int hits = 0, samples = 0;
+        for (int x = px(layout.chartLeft) + 60; x < px(layout.chartLeft + layout.chartWidth) - 5;
+             x += 7, ++samples)
+            if (red(x, row) || red(x, row - 1) || red(x, row + 1))
+                ++hits;
+        EXPECT_GT(hits, samples * 8 / 10);
+        // And not elsewhere: 10 points away the row is not a red line.
+        int away = 0;
+        for (int x = px(layout.chartLeft) + 60; x < px(layout.chartLeft + layout.chartWidth) - 5;
+             x += 7)
+            if (red(x, row + static_cast<int>(10 * scale)))
+                ++away;
+        EXPECT_LT(away, samples / 5);
+    }
+}
+
+// The writer's compression: content streams deflated and named FlateDecode; the text the same.
+TEST_F(RecordReportFiles, CompressedAndPlainReportsReadTheSame) {
+    const LoadedRecord loaded = Loaded(test::SampleRecord(14400));
+    const RecordReportOptions options = Options();
+    TPdfMemoryStream packed, plain;
+    SaveRecordReport(loaded, options, packed, true);
+    SaveRecordReport(loaded, options, plain, false);
+    EXPECT_NE(packed.ToString().find("/FlateDecode"), std::string::npos);
+    EXPECT_EQ(plain.ToString().find("/FlateDecode"), std::string::npos);
+    EXPECT_LT(packed.Buffer().Size() * 3, plain.Buffer().Size());
+    WriteFile(dir_ + "/packed.pdf", packed.ToString());
+    WriteFile(dir_ + "/plain.pdf", plain.ToString());
+    ExpectQpdfClean(dir_ + "/packed.pdf");
+    EXPECT_EQ(PdfText(dir_ + "/packed.pdf"), PdfText(dir_ + "/plain.pdf"));
+}
+
+#ifdef HALVIK_CLI
+struct CliRun {
+    int status;
+    std::string err;
+};
+
+CliRun RunCli(const std::string& dir, const std::string& args) {
+    const std::string err = dir + "/stderr";
+    const int raw = std::system(
+        (std::string(HALVIK_CLI) + " " + args + " >/dev/null 2>" + Quote(err) + " </dev/null")
+            .c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(err)};
+}
+
+// halvik-cli report --full: written in-process; bad records, options and paths fail with the
+// reason and leave no file.
+TEST_F(RecordReportFiles, CliWritesTheReportOrNamesWhyNot) {
+    const std::string record = dir_ + "/fridge.halvik";
+    WriteFile(record, RecordText(test::SampleRecord(300)));
+    const std::string out = dir_ + "/out.pdf";
+
+    CliRun run = RunCli(
+        dir_, "report " + record + " --full " + out + " --limits 4:8 --unit F --paper letter");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ExpectQpdfClean(out);
+    const std::string text = PdfText(out);
+    EXPECT_NE(text.find("°F"), std::string::npos);
+    EXPECT_NE(text.find("fridge.halvik"), std::string::npos);
+    EXPECT_NE(text.find(RecordDigest(test::SampleRecord(300))), std::string::npos);
+    EXPECT_NE(RunTool("pdfinfo " + Quote(out)).output.find("612 x 792"), std::string::npos);
+
+    // A changed record: written, with the warning, exit status 1.
+    std::string changed = RecordText(test::SampleRecord(300));
+    changed.replace(changed.find("fridge-pc"), 9, "fridge-PC");
+    WriteFile(dir_ + "/changed.halvik", changed);
+    run = RunCli(dir_, "report " + dir_ + "/changed.halvik --full " + dir_ + "/changed.pdf");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(PdfText(dir_ + "/changed.pdf").find("CHANGED AFTER DOWNLOAD"), std::string::npos);
+
+    struct Bad {
+        std::string args;
+        std::string message;
+    };
+    WriteFile(dir_ + "/junk.halvik", "not a record");
+    const std::vector<Bad> bad = {
+        {"report " + dir_ + "/junk.halvik --full " + dir_ + "/junk.pdf", "junk.halvik"},
+        {"report " + dir_ + "/missing.halvik --full " + dir_ + "/missing.pdf", "missing.halvik"},
+        {"report " + record + " --full " + dir_ + "/no/such/dir/x.pdf", "no/such/dir/x.pdf"},
+        {"report " + record + " --full " + dir_ + "/lim.pdf --limits 8:4", "LOW is above HIGH"},
+        {"report " + record + " --full " + dir_ + "/paper.pdf --paper a3", "a3"},
+        {"report " + record, "--full"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.args);
+        run = RunCli(dir_, b.args);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_NE(run.err.find(b.message), std::string::npos) << run.err;
+    }
+    for (const char* none : {"junk.pdf", "missing.pdf", "lim.pdf", "paper.pdf"})
+        EXPECT_FALSE(fs::exists(dir_ + "/" + none)) << none;
+    // Nothing but the files named: no temporary file left behind.
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(dir_))
+        files += entry.path().extension() == ".pdf" ? 1 : 0;
+    EXPECT_EQ(files, 2);
+}
+#endif
+
+}  // namespace
+}  // namespace halvik
