@@ -13,6 +13,7 @@
 #include "logger/Header.h"
 #include "pdf/PdfDocument.h"
 #include "records/Csv.h"
+#include "report/Captions.h"
 
 namespace halvik {
 namespace {
@@ -57,6 +58,17 @@ struct Data {
     std::optional<LimitAnalysis> limits;
     std::vector<int> side;  // per reading: +1 above, -1 below, 0 in range (or no limits)
 };
+
+// The locale's separators as the report's fonts can draw them: one the code page lacks (the
+// Persian decimal separator) is written as "." or ":" rather than as "?".
+RecordReportOptions Drawable(RecordReportOptions options) {
+    LocaleSettings& locale = options.locale;
+    locale.decimalSeparator =
+        WithSeparatorForCodePage(locale.decimalSeparator, locale.decimalSeparator, ".");
+    locale.timeSeparator =
+        WithSeparatorForCodePage(locale.timeSeparator, locale.timeSeparator, ":");
+    return options;
+}
 
 Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
     const Record& record = loaded.record;
@@ -716,7 +728,8 @@ RecordReportLayout PlanRecordReport(const LoadedRecord& record,
 }
 
 std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
-                                              const RecordReportOptions& options) {
+                                              const RecordReportOptions& given) {
+    const RecordReportOptions options = Drawable(given);
     const Data data = Gather(record, options);
     std::vector<RecordReportRow> rows;
     rows.reserve(data.points.size());
@@ -736,8 +749,9 @@ std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
     return rows;
 }
 
-RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& options,
+RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& given,
                                     TPdfOutputStream& out, bool compress) {
+    const RecordReportOptions options = Drawable(given);
     const Data data = Gather(record, options);
     RecordReportLayout layout = Plan(data, options);
     TPdfDocument doc;

@@ -122,7 +122,15 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
          PaperSize::A4,
          {"CHANGED AFTER DOWNLOAD: do not trust these values", "ALARM"}},
         {"finnish", 30, -1, true, C, true, ",", PaperSize::A4, {"Range", "4,0 to 8,0 °C"}},
-        {"persian", 30, -1, true, C, false, "\u066B", PaperSize::A4, {"30 of 30 readings"}},
+        {"persian",
+         30,
+         -1,
+         true,
+         C,
+         false,
+         "\u066B",
+         PaperSize::A4,
+         {"30 of 30 readings", "2026-01-12 08:00"}},
         {"full", 14400, -1, true, F, true, ".", PaperSize::A4, {"14,400 of 14,400 readings"}},
     };
     for (const ReportCase& c : cases) {
@@ -151,6 +159,8 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
         const std::string text = PdfText(path);
         for (const char* expected : c.texts)
             EXPECT_NE(text.find(expected), std::string::npos) << expected;
+        // A separator the fonts cannot draw is never printed as "?".
+        EXPECT_EQ(text.find('?'), std::string::npos);
         const std::vector<std::string> pages = Pages(text);
         ASSERT_EQ(static_cast<int>(pages.size()), planned);
         for (int p = 0; p < planned; ++p) {
