@@ -368,13 +368,14 @@ void TPdfDictionary::WriteValue(TPdfOutputStream& AStream) {
 
 namespace {
 
-// The zlib (RFC 1950) form of `data` at the best compression, as a FlateDecode filter reads it.
+// The zlib (RFC 1950) form of `data` at zlib's fastest level (text and paths compress well even
+// so), as a FlateDecode filter reads it.
 std::string DeflateBytes(std::string_view data) {
     uLongf capacity = compressBound(static_cast<uLong>(data.size()));
     std::string out(capacity, '\0');
     const int status = compress2(reinterpret_cast<Bytef*>(out.data()), &capacity,
                                  reinterpret_cast<const Bytef*>(data.data()),
-                                 static_cast<uLong>(data.size()), Z_BEST_COMPRESSION);
+                                 static_cast<uLong>(data.size()), Z_BEST_SPEED);
     if (status != Z_OK)
         throw EPdfInvalidOperation("SaveToStream --the stream cannot be compressed.");
     out.resize(capacity);
