@@ -86,10 +86,14 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
         if (options.unit == TemperatureUnit::Fahrenheit)
             value = FahrenheitReading(value);
         Point p;
-        const std::string plain = TemperatureText(value, point);
-        p.value = std::strtold(plain.c_str(), nullptr);
+        p.text = TemperatureText(value, point);
+        p.value = std::strtold(p.text.c_str(), nullptr);
         p.possible = IsPossibleTemperature(p.value, options.unit);
-        p.text = TemperatureText(value, options.locale);
+        if (options.locale.decimalSeparator != ".") {
+            const std::size_t dot = p.text.find('.');
+            if (dot != std::string::npos)
+                p.text.replace(dot, 1, options.locale.decimalSeparator);
+        }
         shown.push_back(static_cast<double>(p.value));
         data.points.push_back(std::move(p));
     }
@@ -103,19 +107,29 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
     return data;
 }
 
-std::string Two(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02d", v);
-    return b;
+void AppendDigits(std::string& out, int value, int width) {
+    char digits[12];
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        digits[i] = static_cast<char>('0' + value % 10);
+    out.append(digits, static_cast<std::size_t>(width));
 }
 
+std::string Two(int v) {
+    std::string out;
+    AppendDigits(out, v, 2);
+    return out;
+}
+
+// "2026-01-12"; the card's clock keeps years from 2000 to 2255.
 std::string DateOf(std::chrono::sys_seconds t) {
-    const auto day = std::chrono::floor<std::chrono::days>(t);
-    const std::chrono::year_month_day ymd{day};
-    char b[16];
-    std::snprintf(b, sizeof b, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
-    return b;
+    const std::chrono::year_month_day ymd{std::chrono::floor<std::chrono::days>(t)};
+    std::string out;
+    AppendDigits(out, static_cast<int>(ymd.year()), 4);
+    out += '-';
+    AppendDigits(out, static_cast<int>(static_cast<unsigned>(ymd.month())), 2);
+    out += '-';
+    AppendDigits(out, static_cast<int>(static_cast<unsigned>(ymd.day())), 2);
+    return out;
 }
 
 std::string TimeOf(std::chrono::sys_seconds t, const LocaleSettings& locale) {
@@ -159,6 +173,25 @@ std::string Decimal(double v, int decimals, const LocaleSettings& locale) {
     if (dot != std::string::npos)
         s.replace(dot, 1, locale.decimalSeparator);
     return s;
+}
+
+std::vector<RecordReportRow> RowsOf(const Data& data, const RecordReportOptions& options) {
+    std::vector<RecordReportRow> rows;
+    rows.reserve(data.points.size());
+    for (std::size_t i = 0; i < data.points.size(); ++i) {
+        RecordReportRow row;
+        row.point = static_cast<int>(i) + 1;
+        const auto at = TimeOfReading(data, static_cast<int>(i));
+        row.date = at ? DateOf(*at) : "-";
+        row.time = at ? TimeOf(*at, options.locale) : "-";
+        row.value = data.points[i].text;
+        if (data.side[i] > 0)
+            row.value += " H";
+        else if (data.side[i] < 0)
+            row.value += " L";
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 class Writer {
@@ -615,7 +648,7 @@ class Writer {
     };
 
     void ReadingPages() {
-        const std::vector<RecordReportRow> rows = RecordReportRows(FLoaded, FOptions);
+        const std::vector<RecordReportRow> rows = RowsOf(FData, FOptions);
         std::size_t next = 0;
         for (int page = 0; page < FLayout.readingPages; ++page) {
             NewPage();
@@ -730,23 +763,7 @@ RecordReportLayout PlanRecordReport(const LoadedRecord& record,
 std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
                                               const RecordReportOptions& given) {
     const RecordReportOptions options = Drawable(given);
-    const Data data = Gather(record, options);
-    std::vector<RecordReportRow> rows;
-    rows.reserve(data.points.size());
-    for (std::size_t i = 0; i < data.points.size(); ++i) {
-        RecordReportRow row;
-        row.point = static_cast<int>(i) + 1;
-        const auto at = TimeOfReading(data, static_cast<int>(i));
-        row.date = at ? DateOf(*at) : "-";
-        row.time = at ? TimeOf(*at, options.locale) : "-";
-        row.value = data.points[i].text;
-        if (data.side[i] > 0)
-            row.value += " H";
-        else if (data.side[i] < 0)
-            row.value += " L";
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    return RowsOf(Gather(record, options), options);
 }
 
 RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& given,
