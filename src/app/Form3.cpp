@@ -2,6 +2,7 @@
 // buttons. The controls themselves are made in Form3Layout.cpp.
 
 #include "app/Form3.h"
+#include "app/RecordReportButton.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -152,6 +153,7 @@ void TForm3::connectHandlers() {
     on(BitBtn10, &TForm3::BitBtn10Click);
     on(BitBtn11, &TForm3::BitBtn11Click);
     on(BitBtn12, &TForm3::BitBtn12Click);
+    recordReport = new RecordReportButton(*this);
     connect(RadioButton1, &QRadioButton::clicked, this,
             [this] { runHandler(this, [this] { RadioButton1Click(); }); });
     connect(RadioButton2, &QRadioButton::clicked, this,
@@ -412,6 +414,7 @@ void TForm3::keepRecord(const DownloadEnd& end) {
         end, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     shownRecord_ = record;
     shownRecordName_.clear();
+    recordReport->setShown(true, {});
     setTitleFor({}, true);
     showStatusMessage("Keeping the record...");
     // Writing syncs the file and its folder: done off the main thread, the result comes back as
@@ -475,6 +478,7 @@ bool TForm3::openRecord(const QString& path, std::optional<TemperatureUnit> unit
     shownRecord_ = record;
     shownRecordName_ = QFileInfo(path).fileName();
     setTitleFor(shownRecordName_, loaded.intact);
+    recordReport->setShown(loaded.intact, shownRecordName_);
     showStatusMessage(loaded.intact
                           ? "Showing " + shownRecordName_
                           : "Changed after download: " + shownRecordName_ +

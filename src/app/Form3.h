@@ -171,6 +171,10 @@ class TForm3 : public QMainWindow {
     std::function<QString(const QString& proposed)> chooseCsvFile;
     // The record of the download shown, when there is one.
     const std::optional<Record>& shownRecord() const { return shownRecord_; }
+    // The "Record Report" button (RecordReportButton.cpp).
+    class RecordReportButton* recordReport = nullptr;
+    // Opens a report just written at `path` as the reports' buttons do.
+    void openReport(const QString& path);
     // Waits until every record being kept was written (or failed).
     void waitForKeeping();
 

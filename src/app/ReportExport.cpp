@@ -117,6 +117,10 @@ ExportComponents& TForm3::exports() {
     return *exports_;
 }
 
+void TForm3::openReport(const QString& path) {
+    openInViewer(*this, path.toUtf8().constData());
+}
+
 void TForm3::BitBtn9Click() {
     fillDataReport();
     ExportComponents& x = exports();

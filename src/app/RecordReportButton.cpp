@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/RecordReportButton.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <chrono>
+
+#include "app/ErrorBox.h"
+#include "app/Form3.h"
+#include "recordreport/RecordReport.h"
+#include "records/RecordStore.h"
+
+namespace halvik {
+
+RecordReportButton::RecordReportButton(TForm3& window)
+    : QObject(&window),
+      window_(window),
+      button_(new QPushButton(QStringLiteral("Record Report"), window.BitBtn9->parentWidget())) {
+    button_->setObjectName("RecordReportButton");
+    // Above the Data Report button, in the free space between the table and the chart.
+    button_->setGeometry(362, 523, 112, 39);
+    button_->setFont(window.BitBtn9->font());
+    button_->setEnabled(false);
+    button_->show();
+    chooseFile = [this](const QString& suggested) {
+        return QFileDialog::getSaveFileName(&window_, QStringLiteral("Record Report"), suggested,
+                                            QStringLiteral("PDF files (*.pdf)"));
+    };
+    connect(button_, &QPushButton::clicked, this,
+            [this] { runHandler(&window_, [this] { write(); }); });
+}
+
+void RecordReportButton::setShown(bool intact, const QString& fileName) {
+    intact_ = intact;
+    fileName_ = fileName;
+    button_->setEnabled(true);
+}
+
+void RecordReportButton::write() {
+    const std::optional<Record>& record = window_.shownRecord();
+    if (!record)
+        return;
+    LoadedRecord loaded;
+    loaded.record = *record;
+    loaded.intact = intact_;
+    if (fileName_.isEmpty()) {
+        // A download: the report stands for the record file it was kept in (or was already
+        // kept in by an earlier download of the same readings), digest and all.
+        try {
+            LoadedRecord kept = LoadRecord(RecordFolderPath() / RecordFileName(*record));
+            if (kept.record.header == record->header && kept.record.readings == record->readings)
+                loaded = std::move(kept);
+        } catch (const RecordError&) {
+            // Not kept (yet): the report is of the download as shown.
+        }
+    }
+    const QString recordName =
+        fileName_.isEmpty() ? QString::fromStdString(RecordFileName(*record)) : fileName_;
+    RecordReportOptions options;
+    options.unit =
+        window_.RadioButton2->isChecked() ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    options.paper = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem
+                        ? PaperSize::Letter
+                        : PaperSize::A4;
+    options.locale = window_.locale;
+    options.recordName = recordName.toStdString();
+    options.generatedAt =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+
+    QString path =
+        QDir::current().absoluteFilePath(QFileInfo(recordName).completeBaseName() + ".pdf");
+    if (!QFileInfo(QDir::currentPath()).isWritable()) {
+        path = chooseFile(path);
+        if (path.isEmpty())
+            return;  // the user chose not to write it
+    }
+    WriteRecordReport(loaded, options, path.toStdString());  // errors: the error box
+    lastWritten_ = path;
+    window_.openReport(path);
+}
+
+}  // namespace halvik

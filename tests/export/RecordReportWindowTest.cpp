@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's "Record Report" button: the record report of the download shown, written into the
+// start folder under the record's name and opened; a changed record's report says so.
+
+#include <QFile>
+#include <QPushButton>
+
+#include "ExportTestSupport.h"
+#include "app/DemoCard.h"
+#include "app/RecordReportButton.h"
+#include "records/RecordStore.h"
+
+namespace halvik::testing {
+namespace {
+
+TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
+    ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+    TForm3& w = *window;
+    QPushButton* button = w.recordReport->button();
+    ASSERT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), "Record Report");
+    // In free space: clear of every other control of the window.
+    for (QWidget* other :
+         button->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other != button && other->isVisible()) {
+            EXPECT_FALSE(button->geometry().intersects(other->geometry()))
+                << other->objectName().toStdString();
+        }
+    }
+    const auto viewerCallsReach = [](int count) {
+        return waitFor([&] { return viewerCalls().size() >= count; }, 10000);
+    };
+
+    const QString kept = keptRecordPath(w);
+    ASSERT_FALSE(kept.isEmpty());
+    const QString expected = path(QFileInfo(kept).completeBaseName() + ".pdf");
+    button->click();
+    ASSERT_TRUE(viewerCallsReach(1));
+    EXPECT_TRUE(recorder.messages.empty());
+    ASSERT_TRUE(QFile::exists(expected)) << expected.toStdString();
+    EXPECT_EQ(w.recordReport->lastWritten(), expected);
+    EXPECT_EQ(qpdfCheck(expected).exitCode, 0);
+    const QString text = pdfText(expected);
+    EXPECT_TRUE(text.contains("Record Report"));
+    EXPECT_TRUE(text.contains(QFileInfo(kept).fileName()));
+    const LoadedRecord loaded = LoadRecord(kept.toStdString());
+    EXPECT_TRUE(text.contains(QString::fromStdString(RecordDigest(loaded.record))));
+    EXPECT_FALSE(text.contains("CHANGED AFTER DOWNLOAD"));
+    const QDir artifacts(HALVIK_ARTIFACT_DIR);
+    w.grab().save(artifacts.filePath("record-report-window.png"));
+
+    // A record changed after its download: the report is written, with the warning.
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    const qsizetype at = bytes.indexOf("\"host\":\"");
+    ASSERT_GE(at, 0);
+    bytes[at + 8] = bytes[at + 8] == 'x' ? 'y' : 'x';
+    const QString changed = path("changed.halvik");
+    QFile out(changed);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    ASSERT_TRUE(w.openRecord(changed));
+    recorder.messages.clear();
+    button->click();
+    ASSERT_TRUE(viewerCallsReach(2));
+    ASSERT_TRUE(QFile::exists(path("changed.pdf")));
+    EXPECT_TRUE(pdfText(path("changed.pdf")).contains("CHANGED AFTER DOWNLOAD"));
+    EXPECT_TRUE(pdfText(path("changed.pdf")).contains("changed.halvik"));
+}
+
+}  // namespace
+}  // namespace halvik::testing
