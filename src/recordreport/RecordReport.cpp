@@ -445,7 +445,8 @@ class Writer {
         Font(false, 7.5f);
         Text(kMargin, y, IntText(i + 1));
         Text(kMargin + 30, y, DateTimeOf(FData, e.first, FOptions.locale));
-        Text(kMargin + 140, y, DateTimeOf(FData, e.last, FOptions.locale));
+        // Each reading stands for its six minutes: an excursion ends six minutes after its last.
+        Text(kMargin + 140, y, DateTimeOf(FData, e.last + 1, FOptions.locale));
         Text(kMargin + 250, y, IntText(e.minutes()));
         Text(kMargin + 300, y,
              FData.points[static_cast<std::size_t>(e.above ? MaxIndex(e) : MinIndex(e))].text +
