@@ -558,42 +558,35 @@ class Writer {
         FCanvas.Rectangle(left, bottom, width, height);
         FCanvas.Stroke();
 
-        // Every reading, one vertex each; a reading that is not a real temperature breaks the line.
-        FCanvas.SetLineWidth(0.6f);
-        FCanvas.SetRGBStrokeColor(kSeries);
-        bool drawing = false;
-        for (int i = 0; i < n; ++i) {
-            const Point& p = FData.points[static_cast<std::size_t>(i)];
-            if (!p.possible) {
-                drawing = false;
-                continue;
-            }
-            const float x = xOf(i), y = yOf(static_cast<double>(p.value));
-            if (drawing) {
+        // Every reading, one vertex each: the stretch that leads to a reading takes its colour
+        // (readings outside the range in their own, drawn a little wider). A reading that is
+        // not a real temperature breaks the line.
+        for (const bool outside : {false, true}) {
+            FCanvas.SetLineWidth(outside ? 1.0f : 0.6f);
+            FCanvas.SetRGBStrokeColor(outside ? kOutside : kSeries);
+            bool drawing = false, any = false;
+            for (int i = 0; i < n; ++i) {
+                const Point& p = FData.points[static_cast<std::size_t>(i)];
+                if (!p.possible || (FData.side[static_cast<std::size_t>(i)] != 0) != outside) {
+                    drawing = false;
+                    continue;
+                }
+                const float x = xOf(i), y = yOf(static_cast<double>(p.value));
+                if (!drawing) {
+                    const Point* before =
+                        i > 0 ? &FData.points[static_cast<std::size_t>(i - 1)] : nullptr;
+                    if (before != nullptr && before->possible) {
+                        FCanvas.MoveTo(xOf(i - 1), yOf(static_cast<double>(before->value)));
+                    } else {
+                        FCanvas.MoveTo(x, y);
+                        FCanvas.LineTo(x + 0.01f, y);  // a lone point still shows
+                    }
+                }
                 FCanvas.LineTo(x, y);
-            } else {
-                FCanvas.MoveTo(x, y);
-                // A lone point still shows.
-                FCanvas.LineTo(x + 0.01f, y);
+                drawing = any = true;
             }
-            drawing = true;
-        }
-        FCanvas.Stroke();
-        // Readings outside the range, in their own colour.
-        bool outside = false;
-        for (int i = 0; i < n; ++i) {
-            if (FData.side[static_cast<std::size_t>(i)] == 0 ||
-                !FData.points[static_cast<std::size_t>(i)].possible)
-                continue;
-            FCanvas.Rectangle(
-                xOf(i) - 0.9f,
-                yOf(static_cast<double>(FData.points[static_cast<std::size_t>(i)].value)) - 0.9f,
-                1.8f, 1.8f);
-            outside = true;
-        }
-        if (outside) {
-            FCanvas.SetRGBFillColor(kOutside);
-            FCanvas.Fill();
+            if (any)
+                FCanvas.Stroke();
         }
         // Limit lines, labelled, over the readings.
         if (FData.limits) {

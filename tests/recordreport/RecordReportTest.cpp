@@ -131,7 +131,15 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
          "\u066B",
          PaperSize::A4,
          {"30 of 30 readings", "2026-01-12 08:00"}},
-        {"full", 14400, -1, true, F, true, ".", PaperSize::A4, {"14,400 of 14,400 readings"}},
+        {"full",
+         14400,
+         -1,
+         true,
+         F,
+         true,
+         ".",
+         PaperSize::A4,
+         {"14,400 of 14,400 readings", "continued on the next page", "Excursions (continued)"}},
     };
     for (const ReportCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -173,8 +181,13 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
                 << "page " << p + 1;
         }
         if (c.count == 14400) {
-            // A full card stays small with its chart of every reading.
+            // A full card stays small with its chart of every reading: page 1 (the first
+            // content stream in the file, chart and all) under 150 kB, the file under 600 kB.
             EXPECT_LT(fs::file_size(path), 600u * 1024);
+            const std::string bytes = ReadFile(path);
+            std::smatch length;
+            ASSERT_TRUE(std::regex_search(bytes, length, std::regex("/Length (\\d+)")));
+            EXPECT_LT(std::stoul(length[1]), 150u * 1024);
         }
     }
 }
