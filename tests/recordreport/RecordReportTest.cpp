@@ -16,6 +16,7 @@
 
 #include "PdfTools.h"
 #include "RecordSamples.h"
+#include "analysis/Statistics.h"
 #include "pdf/PdfStreams.h"
 #include "recordreport/RecordReport.h"
 #include "records/Csv.h"
@@ -260,8 +261,23 @@ TEST_F(RecordReportFiles, MarksAndImpossibleReadingsSurviveTextExtraction) {
     EXPECT_NE(text.find("2.0 L"), std::string::npos);
     EXPECT_NE(text.find("8.5 H"), std::string::npos);
     EXPECT_NE(text.find("1 readings are not real temperatures"), std::string::npos);
-    EXPECT_NE(text.find("Maximum"), std::string::npos);
-    EXPECT_NE(text.find("8.5 °C"), std::string::npos);
+    // The statistics agree with the window's over the same readings, the impossible one left out.
+    const std::vector<long double> values = {2.0L, 4.0L, 8.5L, 3.403e38L, 5.0L};
+    StatisticsInput input;
+    input.values = values;
+    const StatisticsCaptions captions = ComputeStatistics(input, LocaleSettings{});
+    const auto line = [&](const std::string& label) {
+        const std::size_t at = text.find(label);
+        return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+    };
+    EXPECT_NE(line("Maximum").find(captions.maximum.substr(3) + " °C first at 2026-01-12 08:12"),
+              std::string::npos)
+        << line("Maximum");
+    EXPECT_NE(line("Minimum").find(captions.minimum.substr(3) + " °C first at 2026-01-12 08:00"),
+              std::string::npos)
+        << line("Minimum");
+    EXPECT_NE(line("MKT").find(captions.mkt + " °C"), std::string::npos) << line("MKT");
+    EXPECT_NE(line("Arithmetic mean").find("4.9 °C"), std::string::npos) << line("Arithmetic mean");
     // Shown as received, marked as above the range, and named on page 1.
     EXPECT_EQ(rows[3].value, "340300000000000000000000000000000000000.0 H");
     EXPECT_NE(text.find("reading 4: 340300000000000000000000000000000000000.0"), std::string::npos);
