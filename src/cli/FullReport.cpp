@@ -12,19 +12,21 @@
 namespace halvik::cli {
 
 void AddFullReportOptions(CLI::App& report, FullReportRequest& request) {
-    report
-        .add_option("--full", request.file,
-                    "The record report's PDF file to write: identity and digest, summary, "
-                    "chart, every reading and the review lines")
-        ->type_name("FILE.pdf");
+    CLI::Option* full =
+        report.add_option("--full", request.file,
+                          "The record report's PDF file to write: identity and digest, summary, "
+                          "chart, every reading and the review lines");
+    full->type_name("FILE.pdf");
     report
         .add_option("--limits", request.limits,
                     "With --full: the allowed range, both ends included, in the report's unit")
         ->type_name("LOW:HIGH")
-        ->delimiter(':');
+        ->delimiter(':')
+        ->needs(full);
     report.add_option("--paper", request.paper, "With --full: the paper size (default a4)")
         ->type_name("a4|letter")
-        ->check(CLI::IsMember({"a4", "letter"}));
+        ->check(CLI::IsMember({"a4", "letter"}))
+        ->needs(full);
 }
 
 int WriteFullReport(const std::string& recordPath, const std::string& unit,

@@ -403,6 +403,8 @@ TEST_F(RecordReportFiles, CliWritesTheReportOrNamesWhyNot) {
         {"report " + record + " --full " + dir_ + "/lim.pdf --limits 8:4", "LOW is above HIGH"},
         {"report " + record + " --full " + dir_ + "/paper.pdf --paper a3", "a3"},
         {"report " + record, "--full"},
+        {"report " + record + " --data " + dir_ + "/d.pdf --limits 4:8",
+         "--limits requires --full"},
     };
     for (const Bad& b : bad) {
         SCOPED_TRACE(b.args);
