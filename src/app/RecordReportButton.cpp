@@ -54,8 +54,8 @@ void RecordReportButton::write() {
             LoadedRecord kept = LoadRecord(RecordFolderPath() / RecordFileName(*record));
             if (kept.record.header == record->header && kept.record.readings == record->readings)
                 loaded = std::move(kept);
-        } catch (const RecordError&) {
-            // Not kept (yet): the report is of the download as shown.
+        } catch (const std::exception&) {
+            // Not kept (yet), or no records folder: the report is of the download as shown.
         }
     }
     const QString recordName =
