@@ -1,5 +1,7 @@
 #include "pdf/PdfStreams.h"
 
+#include "fileio/OutputFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,8 +117,16 @@ void TPdfMemoryStream::WriteSource(const TPdfStreamSource& source) {
 
 // ---- files ------------------------------------------------------------------------------------
 
+// The message's reason without its final full stop, which the message's own form supplies.
+static std::string WithoutStop(std::string reason) {
+    if (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    return reason;
+}
+
+// In English whatever the locale, like every other message.
 static std::string Reason(int error) {
-    return std::strerror(error);
+    return WithoutStop(SystemReason(error));
 }
 
 EFileCreateError::EFileCreateError(const std::string& fileName, const std::string& reason)
@@ -195,6 +205,8 @@ void TPdfFileStream::WriteSource(const TPdfStreamSource& source) {
 
 void TPdfFileStream::Rewind() {
     FPending.Clear();
+    if (FPosition == 0)
+        return;  // nothing written yet: a pipe, which cannot seek, is fine
     if (::lseek(FFd, 0, SEEK_SET) < 0 || ::ftruncate(FFd, 0) < 0) {
         throw EFileCreateError(FFileName, Reason(errno));
     }
@@ -203,73 +215,24 @@ void TPdfFileStream::Rewind() {
 
 namespace detail {
 
-namespace {
-std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return std::string();
-    return path.substr(0, slash + 1);
-}
-std::string BaseOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-std::atomic<unsigned> gTempCounter{0};
-}  // namespace
-
 ReplacingFile::ReplacingFile(const std::string& fileName) : FFileName(fileName) {
-    if (fileName.empty())
-        throw EFileCreateError(fileName, Reason(ENOENT));
-    const std::string dir = DirectoryOf(fileName);
-    const std::string base = BaseOf(fileName);
-    if (base.empty())
-        throw EFileCreateError(fileName, Reason(EISDIR));
-    // A folder standing where the file should go would only be found at the rename; say so
-    // before anything is written.
-    struct stat existing {};
-    bool haveExisting = ::stat(fileName.c_str(), &existing) == 0;
-    if (haveExisting && S_ISDIR(existing.st_mode)) {
-        throw EFileCreateError(fileName, Reason(EISDIR));
+    try {
+        FFile = std::make_unique<OutputFile>(fileName);
+    } catch (const OutputFileError& error) {
+        throw EFileCreateError(fileName, WithoutStop(error.Reason()));
     }
-    for (int attempt = 0;; ++attempt) {
-        FTempName = dir + "." + base + "." + std::to_string(::getpid()) + "." +
-                    std::to_string(gTempCounter.fetch_add(1)) + ".tmp";
-        FFd = ::open(FTempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (FFd >= 0)
-            break;
-        if (errno != EEXIST || attempt > 100) {
-            int error = errno;
-            FTempName.clear();
-            throw EFileCreateError(fileName, Reason(error));
-        }
-    }
-    // A replaced file keeps its permissions.
-    if (haveExisting && S_ISREG(existing.st_mode)) {
-        (void)::fchmod(FFd, existing.st_mode & 07777);
-    }
-    FStream = new TPdfFileStream(FFd, fileName);
+    FStream = std::make_unique<TPdfFileStream>(FFile->Descriptor(), fileName);
 }
 
-ReplacingFile::~ReplacingFile() {
-    delete FStream;
-    if (FFd >= 0)
-        ::close(FFd);
-    if (!FCommitted && !FTempName.empty())
-        ::unlink(FTempName.c_str());
-}
+ReplacingFile::~ReplacingFile() = default;  // an uncommitted new file is removed
 
 void ReplacingFile::Commit() {
     FStream->Flush();
-    if (::fsync(FFd) != 0)
-        throw EFileCreateError(FFileName, Reason(errno));
-    int fd = FFd;
-    FFd = -1;
-    if (::close(fd) != 0)
-        throw EFileCreateError(FFileName, Reason(errno));
-    if (::rename(FTempName.c_str(), FFileName.c_str()) != 0) {
-        throw EFileCreateError(FFileName, Reason(errno));
+    try {
+        FFile->Commit();
+    } catch (const OutputFileError& error) {
+        throw EFileCreateError(FFileName, WithoutStop(error.Reason()));
     }
-    FCommitted = true;
 }
 
 }  // namespace detail

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 namespace halvik {
 
 class TPdfStreamSource;
+class OutputFile;
 
 // A growable byte buffer whose growth leaves the new bytes uninitialised, so image rows can be
 // written straight into it without clearing them first.
@@ -135,8 +137,9 @@ class TPdfFileStream final : public TPdfOutputStream {
 // Replaces the file `fileName` (relative names are taken against the current directory) with
 // what `write` puts into the stream it is given, never leaving a partial file behind: the bytes
 // go to a new file in the same folder, which is synced and renamed over the old one only after
-// `write` has returned. When anything fails, the old file is unchanged, the new one removed,
-// and EFileCreateError is raised (or the exception of `write` passes through).
+// `write` has returned. Symbolic links are followed; a device, pipe, "-" or /dev/stdout is
+// written directly (see OutputFile). When anything fails, the old file is unchanged, the new one
+// removed, and EFileCreateError is raised (or the exception of `write` passes through).
 template <class WriteFunction>
 void ReplaceFile(const std::string& fileName, WriteFunction&& write);
 
@@ -151,10 +154,8 @@ struct ReplacingFile {
     void Commit();
 
     std::string FFileName;
-    std::string FTempName;
-    int FFd = -1;
-    TPdfFileStream* FStream = nullptr;
-    bool FCommitted = false;
+    std::unique_ptr<OutputFile> FFile;
+    std::unique_ptr<TPdfFileStream> FStream;
 };
 }  // namespace detail
 

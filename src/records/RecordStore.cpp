@@ -1,5 +1,7 @@
 #include "records/RecordStore.h"
 
+#include "fileio/OutputFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -238,13 +240,11 @@ KeptRecord KeepRecord(const Record& record, const fs::path& folder) {
 }
 
 void WriteFileAtomically(const fs::path& path, std::string_view text) {
-    const std::string subject = "The file " + path.string();
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::unique_ptr<TemporaryFile> temporary = WriteTemporary(folder, text, path, subject);
-    if (::rename(temporary->path().c_str(), path.c_str()) != 0)
-        throw WriteError(subject, errno);
-    temporary->release();
-    SyncFolder(folder);
+    try {
+        WriteOutputFile(path.string(), text);
+    } catch (const OutputFileError& error) {
+        throw RecordError(error.what());
+    }
 }
 
 LoadedRecord LoadRecord(const fs::path& path) {

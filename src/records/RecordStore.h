@@ -40,10 +40,10 @@ struct KeptRecord {
 // the window runs it off its main thread.
 KeptRecord KeepRecord(const Record& record, const std::filesystem::path& folder);
 
-// Writes `text` to `path` (a CSV export, for example), replacing a file of that name, through a
-// temporary file in the same folder that is synced and renamed into place: `path` holds either
-// its old content or all of `text`, never a part. Throws RecordError ("The file <path> could
-// not be written: <reason>") with no temporary file left behind.
+// Writes `text` to the output `path` (a CSV export, for example) as OutputFile does: a regular
+// file is replaced whole or not at all (through a synced temporary file, keeping its mode, after
+// following symbolic links), a device, pipe, "-" or /dev/stdout is written directly. Throws
+// RecordError ("The file <path> could not be written: <reason>") with no temporary file left.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view text);
 
 // Reads the record file at `path`. Refuses a file larger than kMaxRecordFileSize by its size

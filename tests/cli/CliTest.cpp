@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -383,6 +384,49 @@ TEST_F(Cli, ExportVerifyAndChangedRecords) {
             ++n;
         }
         EXPECT_EQ(n, c.lines.size());
+    }
+}
+
+// Output paths that are devices, links or pipes: written into, never replaced. Run as root in a
+// private mount namespace with a tmpfs over /dev, so a wrong rename could only replace the
+// namespace's own /dev/full or /dev/stdout.
+TEST_F(Cli, OutputDevicesAreWrittenNotReplaced) {
+    if (::geteuid() != 0 || std::system("unshare -m true 2>/dev/null") != 0)
+        GTEST_SKIP() << "needs root and unshare for a private /dev";
+    const std::string record = Download(DayCard());
+    const std::string csv = RecordCsv(LoadRecord(record).record);
+    const std::string cli = HALVIK_CLI;
+    struct Case {
+        std::string output;  // the --csv path
+        int status;
+        std::string err;   // standard error contains this
+        std::string kept;  // a shell test that must still hold afterwards
+        bool csvOnStdout;
+    };
+    const std::vector<Case> cases = {
+        {"/dev/full", 2, "/dev/full could not be written: No space left on device", "-c /dev/full",
+         false},
+        {"/dev/stdout", 0, "", "-L /dev/stdout", true},
+        {"/dev/null", 0, "", "-c /dev/null", false},
+        {"-", 0, "", "-c /dev/null", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        const fs::path out = dir_ / "stdout", err = dir_ / "stderr", kept = dir_ / "kept";
+        const std::string script =
+            "mount --make-rprivate / && mount -t tmpfs none /dev && mknod -m 666 /dev/full c 1 7 "
+            "&& mknod -m 666 /dev/null c 1 3 && ln -s /proc/self/fd/1 /dev/stdout || exit 99; " +
+            cli + " export " + record + " --csv " + c.output + " >" + out.string() + " 2>" +
+            err.string() + "; status=$?; test " + c.kept + " && echo kept >" + kept.string() +
+            "; exit $status";
+        const int raw = std::system(("unshare -m sh -c '" + script + "' </dev/null").c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        ASSERT_NE(WEXITSTATUS(raw), 99) << "the private /dev could not be made";
+        EXPECT_EQ(WEXITSTATUS(raw), c.status) << ReadAll(err);
+        EXPECT_TRUE(Has(ReadAll(err), c.err)) << ReadAll(err);
+        EXPECT_EQ(ReadAll(kept), "kept\n");
+        EXPECT_EQ(ReadAll(out), c.csvOnStdout ? csv : "");
+        fs::remove(kept);
     }
 }
 
