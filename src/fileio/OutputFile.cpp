@@ -75,7 +75,7 @@ void OutputFile::Fail(int error) const {
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
     if (path.empty())
-        throw OutputFileError(path, "No file name was given.");
+        Fail(ENOENT);  // as open("") says
     if (path == "-" || path == "/dev/stdout") {
         fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         if (fd_ < 0)
