@@ -442,6 +442,10 @@ void TForm3::keepRecord(const DownloadEnd& end) {
                 if (!name.isEmpty()) {
                     shownRecordName_ = name;
                     setTitleFor(name, true);
+                } else {
+                    // As visible as a failed download: the readings are shown, but no record
+                    // of them exists until they are exported or downloaded again.
+                    showMessage(this, MessageKind::Error, message);
                 }
             },
             Qt::QueuedConnection);
@@ -538,14 +542,17 @@ void TForm3::showStatusMessage(const QString& text) {
 }
 
 void TForm3::setTitleFor(const QString& recordName, bool intact) {
-    QString title = "Temperature Recorder Card";
+    // The application's name comes last: a window system adds the display name to any title
+    // that does not already end with it, which would name the application twice.
+    QString title;
     if (!recordName.isEmpty()) {
-        title += " \u2014 " + recordName;
+        title = recordName;
         if (!intact) {
             title += " (changed after download)";
         }
+        title += " \u2014 ";
     }
-    setWindowTitle(title);
+    setWindowTitle(title + "Temperature Recorder Card");
 }
 
 // ---- Helpers ----

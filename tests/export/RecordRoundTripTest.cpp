@@ -91,7 +91,9 @@ TEST_P(RecordRoundTrip, TheRecordShowsWhatTheDownloadShowed) {
     const QString recordPath = keptRecordPath(*window);
     ASSERT_FALSE(recordPath.isEmpty()) << window->StatusMessage->text().toStdString();
     ASSERT_TRUE(QFile::exists(recordPath)) << recordPath.toStdString();
-    EXPECT_TRUE(window->windowTitle().endsWith(QFileInfo(recordPath).fileName()));
+    // The application's name once, at the end, where the window system looks for it.
+    EXPECT_EQ(window->windowTitle(),
+              QFileInfo(recordPath).fileName() + " \u2014 Temperature Recorder Card");
     const Shown original = shownBy(*window, folder.path());
     EXPECT_EQ(original.status, c.status);
     recorder.messages.clear();
@@ -251,13 +253,14 @@ TEST_F(ExportWindow, AChangedRecordOpensWithAWarningAndABadFileChangesNothing) {
     out.write(text);
     out.close();
     ASSERT_TRUE(window->openRecord(changed));
-    EXPECT_TRUE(window->windowTitle().endsWith("changed.halvik (changed after download)"))
+    EXPECT_EQ(window->windowTitle(),
+              "changed.halvik (changed after download) \u2014 Temperature Recorder Card")
         << window->windowTitle().toStdString();
     EXPECT_TRUE(window->StatusMessage->text().contains("Changed after download"));
     EXPECT_TRUE(recorder.messages.empty());
 }
 
-TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInTheStatusBarAndTheDownloadIsShown) {
+TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInAnErrorBoxAndTheDownloadIsShown) {
     const QString blocked = path("not-a-folder");
     QFile file(blocked);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -269,6 +272,12 @@ TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInTheStatusBarAndTheDownloadIs
     qputenv("HALVIK_RECORDS_DIR", before);
     ASSERT_TRUE(said) << window->StatusMessage->text().toStdString();
     EXPECT_TRUE(window->StatusMessage->text().contains("not-a-folder"));
+    // Not only a status-bar line: the error box says it too.
+    ASSERT_TRUE(waitFor([&] { return !recorder.errors().empty(); }));
+    EXPECT_EQ(recorder.errors().size(), 1u);
+    EXPECT_TRUE(recorder.errors()[0].startsWith("Not kept: "))
+        << recorder.errors()[0].toStdString();
+    EXPECT_TRUE(recorder.errors()[0].contains("not-a-folder"));
     EXPECT_EQ(window->Label10->text(), "Downloaded");
     EXPECT_EQ(window->StringGrid1->cells().cell(3, 2), "            5.0");
 }
