@@ -167,6 +167,15 @@ if [ -x "$root/usr/bin/halvik-cli" ]; then
     done
 fi
 
+# Every program says its version, without a display.
+for program in halvik halvik-demo; do
+    if [ -x "$root/usr/bin/$program" ]; then
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version 2>&1) ||
+            fail "$program --version failed: $out"
+        [ "$out" = "$program $version" ] || fail "$program --version says '$out', not $version"
+    fi
+done
+
 # A card of 240 readings: header (PID, 08:00:00 on 12 Jan 2026, count 0x00F0), then 4.0 °C each.
 card=$scratch/card.bin
 {

@@ -16,12 +16,14 @@
 #include "app/DemoCard.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
+#include "download/KeptDownload.h"
 
 int main(int argc, char** argv) {
     CLI::App cli{
         "halvik-demo: Halvik's window with a simulated logger card plugged in, holding the card "
         "image given or a built-in demo card (six days of a cold store).",
         "halvik-demo"};
+    cli.set_version_flag("--version", std::string("halvik-demo ") + halvik::ProgramVersion());
     std::string paceText = "fast";
     std::string imagePath;
     cli.add_option("--pace", paceText,
