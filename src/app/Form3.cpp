@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -460,6 +461,11 @@ void TForm3::waitForKeeping() {
 }
 
 bool TForm3::openRecord(const QString& path, std::optional<TemperatureUnit> unit) {
+    return openRecordFile(QFile::encodeName(path).toStdString(), unit);
+}
+
+bool TForm3::openRecordFile(const std::filesystem::path& path,
+                            std::optional<TemperatureUnit> unit) {
     if (isStaging()) {
         showMessage(this, MessageKind::Error,
                     "A download is under way: open the record when it has ended.");
@@ -467,7 +473,7 @@ bool TForm3::openRecord(const QString& path, std::optional<TemperatureUnit> unit
     }
     LoadedRecord loaded;
     try {
-        loaded = LoadRecord(path.toStdString());
+        loaded = LoadRecord(path);
     } catch (const std::exception& e) {
         showMessage(this, MessageKind::Error, fromUtf8(e.what()));
         return false;
@@ -480,7 +486,7 @@ bool TForm3::openRecord(const QString& path, std::optional<TemperatureUnit> unit
     setUnitCaptions(celsius);
     flow_->ShowKept(HeaderReportOf(record), record.readings, shownUnit);
     shownRecord_ = record;
-    shownRecordName_ = QFileInfo(path).fileName();
+    shownRecordName_ = QFile::decodeName(path.filename().string().c_str());
     setTitleFor(shownRecordName_, loaded.intact);
     recordReport->setShown(loaded.intact, shownRecordName_);
     showStatusMessage(loaded.intact

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
@@ -156,6 +157,9 @@ class TForm3 : public QMainWindow {
     // record this program can read; the window is then unchanged.
     // `unit`: show the readings in this unit instead of the record's.
     bool openRecord(const QString& path, std::optional<TemperatureUnit> unit = std::nullopt);
+    // The same for a name given as bytes (a command line), which need not be valid UTF-8.
+    bool openRecordFile(const std::filesystem::path& path,
+                        std::optional<TemperatureUnit> unit = std::nullopt);
     // Writes the Data Report (and the Chart Print, when chartPath is not empty) of what the window
     // shows to the given files, as the buttons do, without opening a viewer. Throws with the
     // reason when a file cannot be written.

@@ -50,8 +50,9 @@ class Cli : public ::testing::Test {
     // Runs halvik-cli with `args` (a shell word list; the test's paths hold no blanks).
     Outcome RunCli(const std::string& args) {
         const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-        const std::string command = std::string(HALVIK_CLI) + " " + args + " >" + out.string() +
-                                    " 2>" + err.string() + " </dev/null";
+        // A hang becomes a failure (status 124) instead of a stuck test run.
+        const std::string command = "timeout 120 " + std::string(HALVIK_CLI) + " " + args + " >" +
+                                    out.string() + " 2>" + err.string() + " </dev/null";
         const int raw = std::system(command.c_str());
         Outcome run;
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -577,6 +578,17 @@ TEST_F(Cli, ReportWritesTheTwoPdfFilesOrSaysWhyNot) {
     run = RunCli("report " + Changed(record) + " --data " + data.string());
     EXPECT_EQ(run.status, 1);  // written, with the finding
     EXPECT_TRUE(Has(run.err, "changed.halvik")) << run.err;
+
+    // A file name is bytes: what verify can read, report can read too, and it never waits on a
+    // message box nobody can see (the timeout turns a hang into a failure).
+    const fs::path latin1 = dir_ / "caf\xe9.halvik";
+    fs::copy_file(record, latin1);
+    run = RunCli("verify " + latin1.string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    fs::remove(data);
+    run = RunCli("report " + latin1.string() + " --data " + data.string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadAll(data).rfind("%PDF-1.2", 0), 0u);
 }
 
 }  // namespace halvik

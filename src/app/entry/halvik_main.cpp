@@ -9,12 +9,14 @@
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
+#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "app/ErrorBox.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
 #include "devicelink/linux/LinuxHidPlatform.h"
@@ -49,17 +51,23 @@ int writeReports(int argc, char** argv, const std::string& recordPath, const std
         shownUnit =
             unit == "F" ? halvik::TemperatureUnit::Fahrenheit : halvik::TemperatureUnit::Celsius;
     }
+    // Nobody can see or close a message box on the offscreen platform: it would wait forever.
+    // Every message goes to standard error instead, and an error is the exit status.
+    bool failed = false;
+    halvik::setMessageSink([&failed](QWidget*, halvik::MessageKind kind, const QString& text) {
+        std::fprintf(stderr, "halvik: %s\n", qPrintable(text));
+        failed = failed || kind == halvik::MessageKind::Error;
+    });
     try {
-        if (!window.openRecord(QString::fromLocal8Bit(recordPath.c_str()), shownUnit)) {
+        if (!window.openRecordFile(recordPath, shownUnit)) {
             return 2;
         }
-        window.writeReports(QString::fromLocal8Bit(data.c_str()),
-                            QString::fromLocal8Bit(chart.c_str()));
+        window.writeReports(QFile::decodeName(data.c_str()), QFile::decodeName(chart.c_str()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "halvik: %s\n", e.what());
         return 2;
     }
-    return 0;
+    return failed ? 2 : 0;
 }
 
 }  // namespace
@@ -107,8 +115,9 @@ int main(int argc, char** argv) {
     halvik::TForm3 window(platform);
     window.showMaximized();
     if (!recordPath.empty()) {
-        const QString path = QString::fromLocal8Bit(recordPath.c_str());
-        QTimer::singleShot(0, &window, [&window, path] { window.openRecord(path); });
+        QTimer::singleShot(0, &window, [&window, recordPath] {
+            window.openRecordFile(recordPath);  // bytes: the name need not be UTF-8
+        });
     }
     return QApplication::exec();
 }
