@@ -25,12 +25,8 @@ constexpr std::string_view kExtension = ".halvik";
 // How many records of the same card content with different bytes may share one name.
 constexpr int kMaxSuffix = 9999;
 
-// The system's description of an error, in English like the rest of the message (strerror
-// would follow the process locale).
-std::string Reason(int error) {
-    const char* text = strerrordesc_np(error);
-    return std::string(text != nullptr ? text : "Unknown error " + std::to_string(error)) + ".";
-}
+// The system's description of an error, in English like the rest of the message.
+std::string Reason(int error) { return SystemReason(error); }
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
