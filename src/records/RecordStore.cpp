@@ -26,7 +26,9 @@ constexpr std::string_view kExtension = ".halvik";
 constexpr int kMaxSuffix = 9999;
 
 // The system's description of an error, in English like the rest of the message.
-std::string Reason(int error) { return SystemReason(error); }
+std::string Reason(int error) {
+    return SystemReason(error);
+}
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
