@@ -2,10 +2,9 @@
 #include "cli/FullReport.h"
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 
-#include "cli/Output.h"
+#include "cli/RecordArguments.h"
 #include "recordreport/RecordReport.h"
 #include "records/RecordStore.h"
 
@@ -34,18 +33,11 @@ int WriteFullReport(const std::string& recordPath, const std::string& unit,
     RecordReportOptions options;
     if (request.limits) {
         const auto [low, high] = *request.limits;
-        if (!std::isfinite(low) || !std::isfinite(high))
-            throw UsageError("--limits: LOW and HIGH must be numbers");
-        if (low > high)
-            throw UsageError("--limits: LOW is above HIGH");
+        CheckLimits(low, high);
         options.limits = RecordReportLimits{low, high};
     }
-    const LoadedRecord loaded = LoadRecord(recordPath);
-    if (!loaded.intact)
-        Problem(loaded.problem);
-    options.unit = unit.empty()  ? loaded.record.unit
-                   : unit == "F" ? TemperatureUnit::Fahrenheit
-                                 : TemperatureUnit::Celsius;
+    const LoadedRecord loaded = LoadForUse(recordPath);
+    options.unit = ShownUnit(unit, loaded.record.unit);
     options.paper = request.paper == "letter" ? PaperSize::Letter : PaperSize::A4;
     options.recordName = std::filesystem::path(recordPath).filename().string();
     options.generatedAt =

@@ -7,7 +7,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include "cli/CardCommands.h"
 #include "cli/FullReport.h"
 #include "cli/Output.h"
+#include "cli/RecordArguments.h"
 #include "cli/RecordSummary.h"
 #include "download/KeptDownload.h"
 #include "records/Csv.h"
@@ -30,37 +30,20 @@ namespace {
 using namespace halvik;
 using namespace halvik::cli;
 
-TemperatureUnit UnitOf(const std::string& letter) {
-    return letter == "F" ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
-}
-
 void AddUnitOption(CLI::App& command, std::string& unit, const char* what) {
     command.add_option("--unit", unit, what)->type_name("C|F")->check(CLI::IsMember({"C", "F"}));
 }
 
-// A record read for show and export: a changed record is still shown, with a warning.
-LoadedRecord LoadForUse(const std::string& path) {
-    LoadedRecord loaded = LoadRecord(path);
-    if (!loaded.intact)
-        Problem(loaded.problem);
-    return loaded;
-}
-
 int Show(const std::string& path, const std::string& unit,
          const std::optional<std::pair<double, double>>& limits, bool json, bool failOnExcursion) {
-    if (limits) {
-        if (!std::isfinite(limits->first) || !std::isfinite(limits->second))
-            throw UsageError("--limits: LOW and HIGH must be numbers");
-        if (limits->first > limits->second)
-            throw UsageError("--limits: LOW is above HIGH");
-    }
+    if (limits)
+        CheckLimits(limits->first, limits->second);
     const LoadedRecord loaded = LoadForUse(path);
     ShownRecord shown;
     shown.file = path;
     shown.intact = loaded.intact;
     try {
-        shown.summary =
-            SummariseRecord(loaded.record, unit.empty() ? loaded.record.unit : UnitOf(unit));
+        shown.summary = SummariseRecord(loaded.record, ShownUnit(unit, loaded.record.unit));
     } catch (const std::runtime_error& e) {
         throw std::runtime_error(path + ": " + e.what());
     }

@@ -25,11 +25,6 @@ constexpr std::string_view kExtension = ".halvik";
 // How many records of the same card content with different bytes may share one name.
 constexpr int kMaxSuffix = 9999;
 
-// The system's description of an error, in English like the rest of the message.
-std::string Reason(int error) {
-    return SystemReason(error);
-}
-
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string() : std::string(value);
@@ -84,7 +79,7 @@ std::string UniqueTag() {
 
 // "<subject> could not be written: <reason>", subject being "The record <path>" or the like.
 RecordError WriteError(const std::string& subject, int error) {
-    return RecordError(subject + " could not be written: " + Reason(error));
+    return RecordError(subject + " could not be written: " + SystemReason(error));
 }
 
 // Writes `text` to a new temporary file in `folder`, named after `target`, and syncs it. Throws
@@ -174,7 +169,7 @@ fs::path RecordFolder() {
     fs::create_directories(folder, error);
     if (error)
         throw RecordError("The records folder " + folder.string() +
-                          " could not be created: " + Reason(error.value()));
+                          " could not be created: " + SystemReason(error.value()));
     if (!fs::is_directory(folder, error))
         throw RecordError("The records folder " + folder.string() + " is not a folder.");
     return folder;
@@ -253,10 +248,10 @@ LoadedRecord LoadRecord(const fs::path& path) {
     // O_NONBLOCK: a FIFO or device must not stall the window; it is refused below.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.get() < 0)
-        throw refuse(Reason(errno));
+        throw refuse(SystemReason(errno));
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
-        throw refuse(Reason(errno));
+        throw refuse(SystemReason(errno));
     if (S_ISDIR(info.st_mode))
         throw refuse("it is a folder, not a file.");
     if (!S_ISREG(info.st_mode))
@@ -273,7 +268,7 @@ LoadedRecord LoadRecord(const fs::path& path) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw refuse(Reason(errno));
+            throw refuse(SystemReason(errno));
         }
         if (n == 0)
             break;
