@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands a newcomer needs: `make run` and `make test`.
 # `make test SANITIZE=1` (address + undefined) and `make test SANITIZE=thread` run the same
 # tests under a sanitizer in a build folder of their own; `make test-threads` runs only the

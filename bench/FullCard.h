@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The full card the download benchmarks use: 14,400 readings of a cold store's cycle between 1

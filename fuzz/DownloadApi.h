@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The download library's three entry points under the names the fuzz targets use, so a rename

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a fuzz target uses to report a broken rule: a message on stderr and abort(), which

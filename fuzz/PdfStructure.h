@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A reader's view of a saved PDF file, small enough to run on every fuzz input: the file frame,

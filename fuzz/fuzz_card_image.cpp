@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card-image loader on arbitrary files, and the card such an image makes taken through the
 // whole download (header report, reading reports, DOWNLOAD, parse): every reading the card holds
 // shows in the grid as the card model's own decoding of its two bytes says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header handler, the download handler, DOWNLOAD's log clock and the reading parse with its
 // statistics on an arbitrary sequence of reports and button presses, and the statistics on
 // arbitrary values.

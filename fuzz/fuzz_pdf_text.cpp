@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PDF writer's text path: arbitrary UTF-16 through the code-page writer and the literal-string
 // escaping, and arbitrary UTF-8 label texts through both whole report pages saved to memory. The
 // saved file is checked in process (file frame, cross-reference offsets, stream lengths, every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record loader on arbitrary file contents: anything that is not a record this program can
 // read is refused with RecordError; a record that loads can be written again (when it is one the
 // program could have kept), exported as CSV and shown through the download flow as the window and

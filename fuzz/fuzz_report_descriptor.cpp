@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report-descriptor parser on arbitrary descriptors: it never reads past the descriptor, and
 // a descriptor it rejects leaves nothing behind in the summary or the capability record.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the committed starting corpora of the download, card-image and PDF-text fuzz targets
 (the report-descriptor inputs are the test fixtures of real devices). Run from anywhere:
 fuzz/make_corpora.py. The files are committed; run it again only to change them."""

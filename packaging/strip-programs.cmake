@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack on its staging folder before it builds the .deb: strips the programs as Debian's
 # dh_strip does, debug symbols and the .comment and .note sections the toolchain leaves behind.
 file(GLOB_RECURSE programs LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/bin/*")

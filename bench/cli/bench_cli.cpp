@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `halvik-cli download --sim FULL_CARD --pace usb-fs` as a user runs it: the whole process, from
 // start to exit, with a full card (14,400 readings, 450 reports at one per millisecond: 0.45 s on
 // the wire) and the record kept (written, synced, renamed) in a fresh records folder each time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A full card (14,400 readings) from DOWNLOAD to "Downloaded": the in-memory platform, the
 // device's report reader and its hand-over to the main thread, the download flow and the parse
 // into the grid's cells with the statistics. At USB full-speed pace (one 64-byte report per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data Report and Chart Print through the window after a download of the demo card (1,440
 // readings), pressed as a user presses them: undo zoom, the logo and chart through the
 // clipboard, the labels, the PDF file written in a temporary folder. The viewer call is caught by

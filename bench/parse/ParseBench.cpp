@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reading parse of a full card (14,400 readings) into the cell store with its statistics,
 // as the staging timer runs it; and the header handler that writes the 14,400 calendar rows.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data report (statistics captions, a 397 x 376 logo and a 762 x 475 chart) built and saved
 // by Halvik's writer, in memory and to a file; the same page with the same two pictures and
 // texts written by libharu, PoDoFo and cairo where they are installed; and a memcpy of as many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Print All and Select & Print for a full card (14,400 readings + the caption row): the layout
 // list alone, and the whole QPrinter job writing a PDF.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping the record of a full card (14,400 readings): the part the window's main thread does
 // (gather the bytes into a Record and hand it to a worker), the worker's serialisation and the
 // whole keep with its syncs, reading it back and the CSV export.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's logic: the card's states, the download staging and the handlers of the
 // buttons. The controls themselves are made in Form3Layout.cpp.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Select & Print (BitBtn2) and Print All (BitBtn10): the printing library's TablePrinter on the
 // window's printer, with the window's dialog and clipboard seams. Every failure reaches the
 // window's error box through the handler wrapper.

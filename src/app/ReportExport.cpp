@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data Report (BitBtn9) and Chart Print (BitBtn6): the two report pages filled from the window,
 // written as PDF files in the current directory and opened in the desktop's viewer.
 

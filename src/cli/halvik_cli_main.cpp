@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik-cli: the logger card and the kept records from a terminal, for scripts and servers.
 // Exit status: 0 success, 1 a finding (a changed record, an incomplete download, an excursion
 // with --fail-on-excursion), 2 a usage or input error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The twelve standard Type 1 fonts under their registered names, with width tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Bitmaps turned into image XObjects: DeviceRGB or an indexed DeviceRGB palette, 8 bits per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // PDF values, the cross-reference table and the file frame. Texts passed in are UTF-8; string

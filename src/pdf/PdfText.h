@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The text and number forms of the PDF writer: UTF-8 and UTF-16, code page 1252 (the byte form

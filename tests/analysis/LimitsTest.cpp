@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time in range and excursions against limits, as a table of reading sequences.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik-demo end to end on the X server: the demo card downloaded through the real staging,
 // copies read back by xclip from another process, a screenshot kept as a test artifact; and
 // the two programs started as programs.

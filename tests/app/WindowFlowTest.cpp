@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's flows on the in-memory card: start, header, DOWNLOAD to "Downloaded",
 // plug and unplug at every stage, failures, and the unit switch.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window tests need a QApplication on a real X server (the test command runs under xvfb-run).
 
 #include <gtest/gtest.h>

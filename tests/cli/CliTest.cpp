@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik-cli as a user meets it: the program run as a process with simulated cards written as
 // card image files and records kept in a folder of the test's own (HALVIK_RECORDS_DIR).
 

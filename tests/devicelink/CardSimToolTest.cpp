@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik-card-sim as a user runs it. On machines without /dev/uhid (this build machine) it must
 // say so and fail; where uhid works it must come up and unplug cleanly on Ctrl+C.
 #include <fcntl.h>

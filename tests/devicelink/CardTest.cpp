@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger card model, its image file, and whole downloads through the device link.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device list: first rebuild, enumeration, check-out, plug and unplug, destruction.
 #include <cerrno>
 

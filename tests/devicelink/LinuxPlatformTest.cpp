@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux platform against this machine's real udev and sysfs. Machines without HID devices
 // (build machines, containers) give an empty list, which is a valid answer.
 #include <dirent.h>

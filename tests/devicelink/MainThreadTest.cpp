@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hand-over to the main thread.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device's input/output side: report delivery through the reader thread, handler swaps,
 // stopping, unplugging, writes.
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report lengths from report descriptors of real devices, and descriptors that are cut off or
 // make no sense.
 #include <gtest/gtest.h>

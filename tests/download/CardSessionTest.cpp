@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download flow over the device link without a window: the in-memory platform, the card
 // model at each pace, the real report reader thread and its hand-over.
 

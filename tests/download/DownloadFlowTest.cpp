@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download flow without a window: the card's reports arrive in the pieces a test chooses, the
 // clock is the test's, and the sink records what the window would show.
 

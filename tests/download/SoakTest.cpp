@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A thousand downloads through the in-memory platform, the report reader and the download flow,
 // with a fault drawn at random for each: the card unplugged mid-download (and plugged in again),
 // a card that stops, short reports, extra reports, a second card plugged during the download,

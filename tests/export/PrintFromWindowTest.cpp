@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Select & Print and Print All from the window after a download of the demo card: printed to a
 // PDF file through a dialog that the test answers, and end to end through a real CUPS queue
 // with a cups-pdf printer and no dialog at all.

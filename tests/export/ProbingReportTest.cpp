@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data report of cards beyond the ordinary: a freezer (readings below the chart's fixed
 // scale, five-character statistics), a parse run twice, readings that cannot be temperatures and
 // a decimal separator the report's code page lacks.

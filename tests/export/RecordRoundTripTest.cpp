@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every download is kept as a record; the record opened again in a window without the card shows
 // what the download showed: the rows Copy All gives, the statistics, the Data Report's text. The
 // CSV of the record holds the grid's texts. Opening a changed, foreign or missing file.

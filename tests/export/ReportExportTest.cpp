@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data Report and Chart Print through the window after a download of the demo card: the files
 // as qpdf, pdftotext and pdfimages read them, the chart on screen and on the clipboard
 // afterwards, the viewer call, and the failures (a file that cannot be written, a clipboard that

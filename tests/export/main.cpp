@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export tests run the window on a real X server (the test command goes through xvfb-run).
 // Before anything opens a file, a stand-in for the desktop's xdg-open goes first on PATH, so the
 // viewer calls of the window are recorded instead of starting a viewer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry shared by the protocol, statistics and grid tests. It takes the process locale
 // from the environment, so the suite can run under a comma-decimal C locale; with
 // HALVIK_EXPECT_COMMA_LOCALE set it first checks that the locale really uses a comma (exit 77,

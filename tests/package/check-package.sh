@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user's machine meets it: CPack builds the .deb from the programs of
 # this build folder (nothing is compiled again), lintian judges it, and its unpacked files are
 # checked where they land: programs that run from there, the udev rule, the desktop entry, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Documents written by the writer, read back by real PDF tools.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Real readers for the PDF tests: qpdf, pdftotext and pdftoppm, run as processes. A missing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A CUPS daemon of the test's own for a cups-pdf printer: configuration, spool and socket in a

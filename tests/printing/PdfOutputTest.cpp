@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The layouts drawn by the Qt step on a QPrinter writing a PDF, read back with poppler.
 #include <gtest/gtest.h>
 

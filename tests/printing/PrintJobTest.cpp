@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print jobs behind Select & Print and Print All (TablePrinter, what the window's buttons
 // run), with the dialog and the clipboard replaced where a test needs it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through a real print queue: a private CUPS daemon with a cups-pdf printer. The jobs
 // are printed by a child process (this binary with --print-to-queue) so that its CUPS client
 // talks to the private daemon only.

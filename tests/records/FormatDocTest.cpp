@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The example in docs/record-format.md is a real record: it reads back intact, has the name and
 // the CSV the page gives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the unit captions stand after their values, and how the report writes the locale's
 // separators.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's two report pages written as files and read back.
 
 #include "report/ReportPages.h"

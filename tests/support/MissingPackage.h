@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A test that cannot run because a Debian package is missing skips on a developer's machine and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik-card-sim: a virtual logger card. It creates a HID device with vendor and product 0x3543
 // through /dev/uhid and answers the header and download commands from a card image, so that
 // Halvik finds it like a real card.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws Halvik's logo (397 x 376 JPEG) and the window's four 24 x 24 button pictures.
 // The outputs are committed under src/app/resources/; run this only to change them:
 //   cmake --build <build> --target halvik-art

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik-demo [--pace fast|usb-fs|stall-after:N] [--exit-after-download] [CARD_IMAGE]: the same
 // window with a simulated card plugged in, holding the card image given or the built-in demo card.
 // Nothing on the machine is touched. --exit-after-download presses DOWNLOAD once the card's

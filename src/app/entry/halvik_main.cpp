@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // halvik [RECORD]: the program. Finds the logger card among the machine's HID devices (hidraw,
 // with a udev monitor for plug and unplug) and shows the main window maximised; with a record
 // file, shows that record.

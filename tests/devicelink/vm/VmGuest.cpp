@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs inside a QEMU guest as PID 1's child, as root, against a real kernel with uhid: the Linux
 // platform and the device layer list, open and read a logger card that the card model serves
 // through /dev/uhid. Prints "CHECK ok|FAIL ..." lines and "RESULT: PASS|FAIL" at the end.

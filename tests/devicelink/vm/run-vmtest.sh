@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The device link against a real kernel: boots Debian's kernel in QEMU (software emulation) with
 # the uhid module and runs the guest test program there. Exit 0 when the guest printed
 # "RESULT: PASS", 1 when it failed, 77 (skipped) with the reason when this machine cannot run it.
