@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/RecordFacts.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "analysis/Statistics.h"
+#include "logger/Conversions.h"
+
+namespace halvik {
+
+namespace {
+
+constexpr std::int64_t kReadingSeconds = 6 * 60;
+
+// The value the grid shows for a decoded reading, read back as the statistics read it: one
+// decimal, halves away from zero. Below 1000 degrees that is a plain rounding of the exact
+// value (a reading has eight significant bits, so value * 10 is exact); beyond it the grid keeps
+// four significant digits, so its own text is read back.
+long double ShownValue(long double celsius, TemperatureUnit unit) {
+    const long double value =
+        unit == TemperatureUnit::Fahrenheit ? FahrenheitReading(celsius) : celsius;
+    if (std::isfinite(value) && std::fabs(value) < 999.0L) {
+        const long double tenths = std::roundl(value * 10.0L);
+        return tenths / 10.0L + 0.0L;  // + 0.0 turns -0.0 into 0.0, as the grid's "0.0"
+    }
+    if (!std::isfinite(value))
+        return value;
+    return TextToNumber(TemperatureText(value, LocaleSettings{}), ".");
+}
+
+// A statistic as its caption shows it, read back.
+double StatisticValue(long double value) {
+    return static_cast<double>(TextToNumber(StatisticText(value, LocaleSettings{}), "."));
+}
+
+}  // namespace
+
+RecordFacts FactsOfRecord(const LoadedRecord& loaded) {
+    const Record& record = loaded.record;
+    RecordFacts facts;
+    for (std::size_t i = 0; i < 5 && i < record.header.size(); ++i) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        if (i > 0)
+            facts.pid += ' ';
+        facts.pid += TwoDigitText(record.header[i]);
+        facts.pidHex += kHex[record.header[i] >> 4];
+        facts.pidHex += kHex[record.header[i] & 0x0F];
+    }
+    facts.announced = RecordReadingCount(record);
+    facts.count = RecordReadingsReceived(record);
+    facts.complete = record.complete;
+    facts.intact = loaded.intact;
+    facts.downloadedAt = record.downloadedAt.time_since_epoch().count();
+    facts.host = record.host;
+    facts.unit = record.unit;
+    if (const auto first = RecordFirstReading(record)) {
+        facts.firstReading = first->time_since_epoch().count();
+        if (facts.count > 0)
+            facts.lastReading = *facts.firstReading + kReadingSeconds * (facts.count - 1);
+    }
+
+    std::vector<long double> possible;
+    possible.reserve(static_cast<std::size_t>(facts.count));
+    for (int i = 0; i < facts.count; ++i) {
+        const auto at = static_cast<std::size_t>(2 * i);
+        const long double value =
+            ShownValue(DecodeReading(record.readings[at], record.readings[at + 1]), record.unit);
+        if (IsPossibleTemperature(value, record.unit))
+            possible.push_back(value);
+    }
+    if (!possible.empty()) {
+        // As the statistics panel: maximum and minimum in double precision, the MKT from °C.
+        double maximum = static_cast<double>(possible.front()), minimum = maximum;
+        for (long double value : possible) {
+            maximum = std::max(maximum, static_cast<double>(value));
+            minimum = std::min(minimum, static_cast<double>(value));
+        }
+        facts.maximum = StatisticValue(maximum);
+        facts.minimum = StatisticValue(minimum);
+        const bool fahrenheit = record.unit == TemperatureUnit::Fahrenheit;
+        if (fahrenheit)
+            for (long double& value : possible)
+                value = (value - 32.0L) / 1.8L;
+        long double mkt = MeanKineticTemperature(possible);
+        if (fahrenheit)
+            mkt = mkt * 1.8L + 32.0L;
+        if (std::isfinite(mkt))
+            facts.mkt = StatisticValue(mkt);
+    }
+    return facts;
+}
+
+}  // namespace halvik

@@ -1,0 +1,646 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/RecordsIndex.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <utility>
+
+#include "fileio/OutputFile.h"
+#include "records/RecordStore.h"
+
+namespace halvik {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bumped whenever the table changes: an index of any other version is built again.
+constexpr int kSchemaVersion = 1;
+// "Hlvk": tells Halvik's index from another program's database at the same path.
+constexpr int kApplicationId = 0x486C766B;
+// Writers wait for each other (a first indexing of a large folder takes seconds) rather than
+// ever telling the user that the index is busy.
+constexpr int kBusyTimeoutMs = 120000;
+
+constexpr std::string_view kExtension = ".halvik";
+
+constexpr const char* kSchema = R"(
+CREATE TABLE records(
+  folder TEXT NOT NULL, name TEXT NOT NULL,
+  size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,
+  inode INTEGER NOT NULL,
+  problem TEXT,
+  pid TEXT, pid_hex TEXT, first_reading INTEGER, last_reading INTEGER,
+  announced INTEGER, count INTEGER, complete INTEGER, intact INTEGER,
+  downloaded_at INTEGER, host TEXT, unit TEXT,
+  maximum REAL, minimum REAL, mkt REAL, verdict TEXT,
+  PRIMARY KEY(folder, name));
+CREATE INDEX records_by_pid ON records(folder, pid_hex, first_reading);
+CREATE INDEX records_by_last ON records(folder, last_reading);
+)";
+
+constexpr const char* kColumns =
+    "name, size, mtime_ns, ctime_ns, inode, problem, pid, pid_hex, first_reading, last_reading, "
+    "announced, count, complete, intact, downloaded_at, host, unit, maximum, minimum, mkt, "
+    "verdict";
+
+// A SQLite failure: its result code decides whether the index is damaged (built again) or the
+// failure is the user's to hear about.
+class SqlError : public std::runtime_error {
+  public:
+    SqlError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+    bool damaged() const {
+        const int primary = code_ & 0xFF;
+        return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+    }
+
+  private:
+    int code_;
+};
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+bool IsRecordName(std::string_view name) {
+    // Hidden names are the temporary files of a record being kept.
+    return name.size() > kExtension.size() && name.front() != '.' && name.ends_with(kExtension);
+}
+
+std::int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+void TakeStat(RecordFacts& facts, const struct stat& info) {
+    facts.size = static_cast<std::int64_t>(info.st_size);
+    facts.modifiedNs = Nanoseconds(info.st_mtim);
+    facts.changedNs = Nanoseconds(info.st_ctim);
+    facts.inode = static_cast<std::int64_t>(info.st_ino);
+}
+
+bool SameFile(const RecordFacts& a, const RecordFacts& b) {
+    return a.size == b.size && a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs &&
+           a.inode == b.inode;
+}
+
+// Reads the file whose stat was just taken. Empty when it is gone by now.
+std::optional<RecordFacts> ReadFacts(const fs::path& folder, const std::string& name,
+                                     const struct stat& info) {
+    RecordFacts facts;
+    try {
+        facts = FactsOfRecord(LoadRecord(folder / name));
+    } catch (const std::exception& error) {
+        struct stat now {};
+        if (::stat((folder / name).c_str(), &now) != 0 && errno == ENOENT)
+            return std::nullopt;
+        facts = RecordFacts{};
+        facts.problem = error.what();
+    }
+    facts.name = name;
+    TakeStat(facts, info);
+    return facts;
+}
+
+// Holds an exclusive flock on the index's lock file while the index is checked and, if need
+// be, built again, so that two processes never both delete and recreate it.
+class OpenLock {
+  public:
+    explicit OpenLock(const fs::path& lockFile)
+        : fd_(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~OpenLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    OpenLock(const OpenLock&) = delete;
+    OpenLock& operator=(const OpenLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+// One connection, with the few statement helpers the index needs.
+class IndexDatabase {
+  public:
+    explicit IndexDatabase(const std::string& file) {
+        const int code = sqlite3_open_v2(
+            file.c_str(), &db_,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+            nullptr);
+        if (code != SQLITE_OK) {
+            const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            throw SqlError(code, message);
+        }
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    }
+    ~IndexDatabase() { sqlite3_close_v2(db_); }
+    IndexDatabase(const IndexDatabase&) = delete;
+    IndexDatabase& operator=(const IndexDatabase&) = delete;
+
+    void Exec(const char* sql) {
+        char* message = nullptr;
+        const int code = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+        if (code != SQLITE_OK) {
+            const std::string text = message ? message : sqlite3_errstr(code);
+            sqlite3_free(message);
+            throw SqlError(code, text);
+        }
+    }
+
+    class Statement {
+      public:
+        Statement(IndexDatabase& db, const std::string& sql) : db_(db.db_) {
+            const int code = sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement_, nullptr);
+            if (code != SQLITE_OK)
+                throw SqlError(code, sqlite3_errmsg(db_));
+        }
+        ~Statement() { sqlite3_finalize(statement_); }
+        Statement(const Statement&) = delete;
+        Statement& operator=(const Statement&) = delete;
+
+        Statement& Bind(int index, std::int64_t value) {
+            Check(sqlite3_bind_int64(statement_, index, value));
+            return *this;
+        }
+        Statement& Bind(int index, const std::string& value) {
+            Check(sqlite3_bind_text(statement_, index, value.data(), static_cast<int>(value.size()),
+                                    SQLITE_TRANSIENT));
+            return *this;
+        }
+        template <typename T>
+        Statement& Bind(int index, const std::optional<T>& value) {
+            if (value)
+                return Bind(index, *value);
+            Check(sqlite3_bind_null(statement_, index));
+            return *this;
+        }
+        Statement& Bind(int index, double value) {
+            Check(sqlite3_bind_double(statement_, index, value));
+            return *this;
+        }
+        // True while there is a row.
+        bool Step() {
+            const int code = sqlite3_step(statement_);
+            if (code == SQLITE_ROW)
+                return true;
+            if (code == SQLITE_DONE)
+                return false;
+            throw SqlError(code, sqlite3_errmsg(db_));
+        }
+        void Reset() {
+            sqlite3_reset(statement_);
+            sqlite3_clear_bindings(statement_);
+        }
+        bool IsNull(int column) const {
+            return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+        }
+        std::int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+        double Real(int column) const { return sqlite3_column_double(statement_, column); }
+        std::string Text(int column) const {
+            const auto* text =
+                reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+            return text ? std::string(text, static_cast<std::size_t>(
+                                                sqlite3_column_bytes(statement_, column)))
+                        : std::string();
+        }
+        std::optional<std::int64_t> OptionalInt(int column) const {
+            return IsNull(column) ? std::nullopt : std::optional(Int(column));
+        }
+        std::optional<double> OptionalReal(int column) const {
+            return IsNull(column) ? std::nullopt : std::optional(Real(column));
+        }
+
+      private:
+        void Check(int code) {
+            if (code != SQLITE_OK)
+                throw SqlError(code, sqlite3_errmsg(db_));
+        }
+        sqlite3* db_;
+        sqlite3_stmt* statement_ = nullptr;
+    };
+
+    int Pragma(const char* sql) {
+        Statement statement(*this, sql);
+        return statement.Step() ? static_cast<int>(statement.Int(0)) : 0;
+    }
+
+    // Commits when it goes out of scope normally; rolls back when an exception leaves it.
+    class WriteTransaction {
+      public:
+        explicit WriteTransaction(IndexDatabase& db) : db_(db) { db_.Exec("BEGIN IMMEDIATE"); }
+        ~WriteTransaction() {
+            if (!done_)
+                sqlite3_exec(db_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        WriteTransaction(const WriteTransaction&) = delete;
+        WriteTransaction& operator=(const WriteTransaction&) = delete;
+        void Commit() {
+            db_.Exec("COMMIT");
+            done_ = true;
+        }
+
+      private:
+        IndexDatabase& db_;
+        bool done_ = false;
+    };
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+namespace {
+
+// Opens the index file and makes sure it is a sound index of this version, creating the table
+// in an empty file and starting afresh over another version's. Throws SqlError; damaged() for
+// a file that is not a sound database. `rebuilt` says why an existing index was dropped.
+std::unique_ptr<IndexDatabase> OpenChecked(const std::string& file, std::string& rebuilt) {
+    auto db = std::make_unique<IndexDatabase>(file);
+    {
+        IndexDatabase::Statement wal(*db, "PRAGMA journal_mode=WAL");
+        while (wal.Step()) {
+        }
+    }
+    db->Exec("PRAGMA synchronous=NORMAL");
+    {
+        // A damaged page may pass ordinary queries; the check reads them all.
+        IndexDatabase::Statement check(*db, "PRAGMA quick_check");
+        while (check.Step())
+            if (check.Text(0) != "ok")
+                throw SqlError(SQLITE_CORRUPT, check.Text(0));
+    }
+    IndexDatabase::WriteTransaction transaction(*db);
+    const int version = db->Pragma("PRAGMA user_version");
+    const int application = db->Pragma("PRAGMA application_id");
+    if (version == kSchemaVersion && application == kApplicationId) {
+        transaction.Commit();
+        return db;
+    }
+    std::vector<std::string> tables;
+    {
+        IndexDatabase::Statement list(
+            *db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'");
+        while (list.Step())
+            tables.push_back(list.Text(0));
+    }
+    if (!tables.empty())
+        rebuilt = application == kApplicationId && version > kSchemaVersion
+                      ? "it was made by a newer version of Halvik"
+                  : application == kApplicationId ? "it was made by an older version of Halvik"
+                                                  : "it was not a Halvik records index";
+    for (const std::string& table : tables)
+        db->Exec(("DROP TABLE IF EXISTS \"" + table + "\"").c_str());
+    db->Exec(kSchema);
+    db->Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+    db->Exec(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
+    transaction.Commit();
+    return db;
+}
+
+void RemoveIndexFiles(const fs::path& file) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        ::unlink((file.string() + suffix).c_str());
+}
+
+RecordFacts FactsOfRow(const IndexDatabase::Statement& row) {
+    RecordFacts facts;
+    facts.name = row.Text(0);
+    facts.size = row.Int(1);
+    facts.modifiedNs = row.Int(2);
+    facts.changedNs = row.Int(3);
+    facts.inode = row.Int(4);
+    facts.problem = row.Text(5);
+    if (!facts.problem.empty())
+        return facts;
+    facts.pid = row.Text(6);
+    facts.pidHex = row.Text(7);
+    facts.firstReading = row.OptionalInt(8);
+    facts.lastReading = row.OptionalInt(9);
+    facts.announced = static_cast<int>(row.Int(10));
+    facts.count = static_cast<int>(row.Int(11));
+    facts.complete = row.Int(12) != 0;
+    facts.intact = row.Int(13) != 0;
+    facts.downloadedAt = row.Int(14);
+    facts.host = row.Text(15);
+    facts.unit = row.Text(16) == "F" ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    facts.maximum = row.OptionalReal(17);
+    facts.minimum = row.OptionalReal(18);
+    facts.mkt = row.OptionalReal(19);
+    if (!row.IsNull(20))
+        facts.verdict = row.Text(20);
+    return facts;
+}
+
+void BindFacts(IndexDatabase::Statement& insert, const std::string& folder, const RecordFacts& f) {
+    insert.Bind(1, folder).Bind(2, f.name).Bind(3, f.size).Bind(4, f.modifiedNs);
+    insert.Bind(5, f.changedNs).Bind(6, f.inode);
+    if (!f.problem.empty()) {
+        insert.Bind(7, f.problem);
+        return;  // the rest stays NULL
+    }
+    insert.Bind(8, f.pid).Bind(9, f.pidHex).Bind(10, f.firstReading).Bind(11, f.lastReading);
+    insert.Bind(12, std::int64_t{f.announced}).Bind(13, std::int64_t{f.count});
+    insert.Bind(14, std::int64_t{f.complete}).Bind(15, std::int64_t{f.intact});
+    insert.Bind(16, f.downloadedAt).Bind(17, f.host);
+    insert.Bind(18, std::string(f.unit == TemperatureUnit::Fahrenheit ? "F" : "C"));
+    insert.Bind(19, f.maximum).Bind(20, f.minimum).Bind(21, f.mkt).Bind(22, f.verdict);
+}
+
+constexpr const char* kInsert =
+    "INSERT OR REPLACE INTO records(folder, name, size, mtime_ns, ctime_ns, inode, problem, pid, "
+    "pid_hex, first_reading, last_reading, announced, count, complete, intact, downloaded_at, "
+    "host, unit, maximum, minimum, mkt, verdict) "
+    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, "
+    "?19, ?20, ?21, ?22)";
+
+// The `.halvik` files of `folder` with their stat. Throws LibraryError when the folder cannot be
+// listed to its end (so that nothing is dropped from the index for a listing cut short).
+std::vector<std::pair<std::string, struct stat>> ListFolder(const fs::path& folder) {
+    auto refuse = [&folder](int error) {
+        return LibraryError("The records folder " + folder.string() +
+                            " cannot be read: " + SystemReason(error));
+    };
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        throw refuse(errno);
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+    std::vector<std::pair<std::string, struct stat>> files;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0)
+                throw refuse(errno);
+            break;
+        }
+        if (!IsRecordName(entry->d_name))
+            continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0) {
+            if (errno == ENOENT)
+                continue;  // removed since it was listed
+            info = {};     // read below, which says why it cannot be
+        }
+        files.emplace_back(entry->d_name, info);
+    }
+    return files;
+}
+
+}  // namespace
+
+fs::path RecordsIndexPath() {
+    const std::string cacheHome = Environment("XDG_CACHE_HOME");
+    if (!cacheHome.empty() && cacheHome.front() == '/')
+        return fs::path(cacheHome) / "halvik" / "records-index.sqlite";
+    std::string home = Environment("HOME");
+    if (home.empty())
+        home = ".";
+    return fs::path(home) / ".cache" / "halvik" / "records-index.sqlite";
+}
+
+RecordFacts ReadRecordFacts(const fs::path& folder, const std::string& name) {
+    struct stat info {};
+    if (::stat((folder / name).c_str(), &info) != 0) {
+        RecordFacts facts;
+        facts.name = name;
+        facts.problem =
+            "Cannot open the record " + (folder / name).string() + ": " + SystemReason(errno);
+        return facts;
+    }
+    if (auto facts = ReadFacts(folder, name, info))
+        return *facts;
+    RecordFacts gone;
+    gone.name = name;
+    gone.problem =
+        "Cannot open the record " + (folder / name).string() + ": " + SystemReason(ENOENT);
+    return gone;
+}
+
+RecordsIndex::RecordsIndex(fs::path indexFile, fs::path folder)
+    : indexFile_(std::move(indexFile)), folder_(std::move(folder)) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(folder_, error), error);
+    folderKey_ = error ? fs::absolute(folder_).lexically_normal().string() : canonical.string();
+
+    fs::create_directories(indexFile_.parent_path(), error);
+    try {
+        OpenLock lock(indexFile_.string() + ".lock");
+        try {
+            db_ = OpenChecked(indexFile_.string(), rebuilt_);
+        } catch (const SqlError& damage) {
+            if (!damage.damaged())
+                throw;
+            rebuilt_ = std::string("it was damaged (") + damage.what() + ")";
+            db_.reset();
+            RemoveIndexFiles(indexFile_);
+            db_ = OpenChecked(indexFile_.string(), rebuilt_);
+        }
+    } catch (const SqlError& failure) {
+        // The index is only a cache: without a place to keep it, it lives for this run.
+        db_.reset();
+        inMemory_ = "The records index " + indexFile_.string() + " cannot be kept (" +
+                    failure.what() + "); it is held in memory for now.";
+        std::string ignored;
+        db_ = OpenChecked(":memory:", ignored);
+    }
+}
+
+RecordsIndex::~RecordsIndex() = default;
+
+namespace {
+
+IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const fs::path& folder,
+                        bool forget) {
+    std::map<std::string, RecordFacts> known;
+    if (!forget) {
+        IndexDatabase::Statement rows(
+            db, "SELECT name, size, mtime_ns, ctime_ns, inode FROM records WHERE folder=?1");
+        rows.Bind(1, folderKey);
+        while (rows.Step()) {
+            RecordFacts facts;
+            facts.name = rows.Text(0);
+            facts.size = rows.Int(1);
+            facts.modifiedNs = rows.Int(2);
+            facts.changedNs = rows.Int(3);
+            facts.inode = rows.Int(4);
+            known.emplace(facts.name, facts);
+        }
+    }
+
+    IndexUpdate update;
+    std::vector<RecordFacts> fresh;
+    for (const auto& [name, info] : ListFolder(folder)) {
+        RecordFacts seen;
+        TakeStat(seen, info);
+        const auto found = known.find(name);
+        if (found != known.end()) {
+            const bool same = SameFile(found->second, seen);
+            known.erase(found);
+            if (same)
+                continue;
+            ++update.changed;
+        } else {
+            ++update.added;
+        }
+        if (auto facts = ReadFacts(folder, name, info))
+            fresh.push_back(std::move(*facts));
+    }
+    update.removed = static_cast<int>(known.size());
+
+    IndexDatabase::WriteTransaction transaction(db);
+    if (forget) {
+        IndexDatabase::Statement drop(db, "DELETE FROM records WHERE folder=?1");
+        drop.Bind(1, folderKey);
+        drop.Step();
+    }
+    IndexDatabase::Statement insert(db, kInsert);
+    for (const RecordFacts& facts : fresh) {
+        BindFacts(insert, folderKey, facts);
+        insert.Step();
+        insert.Reset();
+    }
+    // Only the row as it was seen: another process may have indexed a new file by that name.
+    IndexDatabase::Statement remove(
+        db,
+        "DELETE FROM records WHERE folder=?1 AND name=?2 AND size=?3 AND "
+        "mtime_ns=?4 AND ctime_ns=?5 AND inode=?6");
+    for (const auto& [name, facts] : known) {
+        remove.Bind(1, folderKey).Bind(2, name).Bind(3, facts.size).Bind(4, facts.modifiedNs);
+        remove.Bind(5, facts.changedNs).Bind(6, facts.inode);
+        remove.Step();
+        remove.Reset();
+    }
+    transaction.Commit();
+    return update;
+}
+
+}  // namespace
+
+IndexUpdate RecordsIndex::Update() {
+    try {
+        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, false);
+        update.rebuilt = std::exchange(rebuilt_, std::string());
+        return update;
+    } catch (const SqlError& failure) {
+        if (!failure.damaged() || !inMemory_.empty())
+            throw LibraryError("The records index " + indexFile_.string() +
+                               " cannot be updated: " + failure.what());
+        // Damaged since it was opened: start afresh once.
+        db_.reset();
+        {
+            OpenLock lock(indexFile_.string() + ".lock");
+            RemoveIndexFiles(indexFile_);
+            std::string ignored;
+            db_ = OpenChecked(indexFile_.string(), ignored);
+        }
+        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, false);
+        update.rebuilt = std::string("it was damaged (") + failure.what() + ")";
+        return update;
+    }
+}
+
+IndexUpdate RecordsIndex::Reindex() {
+    try {
+        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, true);
+        update.rebuilt = "as asked";
+        return update;
+    } catch (const SqlError& failure) {
+        throw LibraryError("The records index " + indexFile_.string() +
+                           " cannot be rebuilt: " + failure.what());
+    }
+}
+
+std::vector<RecordFacts> RecordsIndex::List(const RecordFilter& filter) const {
+    std::string sql = std::string("SELECT ") + kColumns + " FROM records WHERE folder=?1";
+    std::string where;
+    if (filter.pid)
+        where += " AND (pid=?2 OR pid_hex=lower(?3))";
+    if (filter.since)
+        where += " AND last_reading>=?4";
+    if (filter.until)
+        where += " AND first_reading<=?5";
+    if (filter.verdict)
+        where += " AND verdict=?6";
+    if (filter.incompleteOnly)
+        where += " AND complete=0";
+    if (filter.changedOnly)
+        where += " AND intact=0";
+    if (!where.empty())
+        sql += " AND (problem IS NOT NULL OR (1" + where + "))";
+    sql +=
+        " ORDER BY problem IS NOT NULL, last_reading IS NULL, last_reading DESC, "
+        "downloaded_at DESC, name";
+    try {
+        IndexDatabase::Statement query(*db_, sql);
+        query.Bind(1, folderKey_);
+        if (filter.pid) {
+            // "1 2 3 4 5", "01  02 03 04 05": one space between two-digit numbers, as shown.
+            std::string shown, compact;
+            std::string number;
+            auto flush = [&] {
+                if (number.empty())
+                    return;
+                if (!shown.empty())
+                    shown += ' ';
+                shown += number.size() == 1 ? "0" + number : number;
+                number.clear();
+            };
+            for (char c : *filter.pid) {
+                if (c == ' ' || c == '\t')
+                    flush();
+                else
+                    number += c;
+            }
+            flush();
+            for (char c : *filter.pid)
+                if (c != ' ' && c != '\t')
+                    compact += c;
+            query.Bind(2, shown).Bind(3, compact);
+        }
+        if (filter.since)
+            query.Bind(4, *filter.since);
+        if (filter.until)
+            query.Bind(5, *filter.until);
+        if (filter.verdict)
+            query.Bind(6, *filter.verdict);
+        std::vector<RecordFacts> records;
+        while (query.Step())
+            records.push_back(FactsOfRow(query));
+        return records;
+    } catch (const SqlError& failure) {
+        throw LibraryError("The records index " + indexFile_.string() +
+                           " cannot be read: " + failure.what());
+    }
+}
+
+void RecordsIndex::Remember(const RecordFacts& facts) {
+    try {
+        IndexDatabase::WriteTransaction transaction(*db_);
+        IndexDatabase::Statement insert(*db_, kInsert);
+        BindFacts(insert, folderKey_, facts);
+        insert.Step();
+        transaction.Commit();
+    } catch (const SqlError& failure) {
+        throw LibraryError("The records index " + indexFile_.string() +
+                           " cannot be updated: " + failure.what());
+    }
+}
+
+}  // namespace halvik
