@@ -168,7 +168,7 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     const KeptRecord kept = KeepRecord(record, RecordFolder());
     if (kept.alreadyKept)
-        Problem(kept.path.string() + ": this download was already kept");
+        Problem(EscapedName(kept.path.string()) + ": this download was already kept");
 
     // With the CSV on standard output the summary goes to standard error.
     std::FILE* summaryOut = stdout;
@@ -185,7 +185,7 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     shown.file = kept.path.string();
     shown.summary = SummariseRecord(record, record.unit);
     std::fputs(SummaryText(shown).c_str(), summaryOut);
-    std::fprintf(summaryOut, "record: %s\n", kept.path.c_str());
+    std::fprintf(summaryOut, "record: %s\n", EscapedName(kept.path.string()).c_str());
     return record.complete ? 0 : 1;
 }
 

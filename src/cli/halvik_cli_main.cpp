@@ -46,7 +46,7 @@ int Show(const std::string& path, const std::string& unit,
     try {
         shown.summary = SummariseRecord(loaded.record, ShownUnit(unit, loaded.record.unit));
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(path + ": " + e.what());
+        throw std::runtime_error(EscapedName(path) + ": " + e.what());
     }
     if (limits)
         shown.limits = AnalyseLimits(shown.summary.values, limits->first, limits->second);
@@ -77,7 +77,7 @@ int Verify(const std::vector<std::string>& paths) {
         try {
             const LoadedRecord loaded = LoadRecord(path);
             if (loaded.intact) {
-                std::printf("%s: ok\n", path.c_str());
+                std::printf("%s: ok\n", EscapedName(path).c_str());
             } else {
                 std::printf("%s\n", loaded.problem.c_str());  // names the file
                 status = std::max(status, 1);

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "logger/Conversions.h"
 #include "logger/Header.h"
@@ -83,27 +85,57 @@ bool ParseUtcText(std::string_view text, std::chrono::sys_seconds& time) {
     return true;
 }
 
-bool IsUtf8(const std::string& text) {
-    try {
-        (void)nlohmann::json(text).dump();
-        return true;
-    } catch (const nlohmann::json::type_error&) {
-        return false;
+// Calls `each(code point, offset)` for every UTF-8 character of `text` up to the first byte
+// that does not belong to a well-formed one (overlong forms, surrogates and values above
+// U+10FFFF are not), and returns that byte's offset: text.size() when all of it is UTF-8.
+template <typename Each>
+std::size_t ScanUtf8(std::string_view text, Each each) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        char32_t c = 0, lowest = 0;
+        if (lead < 0x80)
+            length = 1, c = lead;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            length = 2, c = lead & 0x1F, lowest = 0x80;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            length = 3, c = lead & 0x0F, lowest = 0x800;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            length = 4, c = lead & 0x07, lowest = 0x10000;
+        else
+            return i;
+        if (text.size() - i < length)
+            return i;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return i;
+            c = c << 6 | (next & 0x3F);
+        }
+        if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return i;
+        each(c, i);
+        i += length;
     }
+    return i;
 }
 
-bool HasControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
+// Control characters (C0, DEL, C1) and the marks that reorder text on screen: a host name or
+// version holding them could pass for another when shown.
+bool IsHiddenCharacter(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 std::string TextProblem(const std::string& text, const char* what) {
-    if (!IsUtf8(text))
+    bool hidden = false;
+    const std::size_t bad = ScanUtf8(
+        text, [&hidden](char32_t c, std::size_t) { hidden = hidden || IsHiddenCharacter(c); });
+    if (bad != text.size())
         return std::string("The ") + what + " is not UTF-8 text.";
-    if (HasControlCharacter(text))
-        return std::string("The ") + what + " holds control characters.";
+    if (hidden)
+        return std::string("The ") + what + " holds control characters or text direction marks.";
     return {};
 }
 
@@ -149,6 +181,20 @@ std::string Sha256Hex(std::string_view bytes) {
     for (unsigned int i = 0; i < length; ++i) {
         text += kHexDigits[digest[i] >> 4];
         text += kHexDigits[digest[i] & 0x0F];
+    }
+    return text;
+}
+
+// Deeper than any record needs (its members are single values; unknown members may hold more).
+constexpr int kMaxNesting = 32;
+constexpr std::size_t kQuotedLength = 40;
+
+// A value as a message quotes it: JSON in ASCII, at most a short prefix of it.
+std::string Quoted(const nlohmann::json& value) {
+    std::string text = value.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    if (text.size() > kQuotedLength) {
+        text.resize(kQuotedLength);
+        text += "...";
     }
     return text;
 }
@@ -280,15 +326,68 @@ std::string RecordText(const Record& record) {
     return text;
 }
 
+std::string EscapedName(std::string_view name) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(name.size());
+    while (!name.empty()) {
+        const std::size_t good = ScanUtf8(name, [&text, name](char32_t c, std::size_t at) {
+            if (c == '\\') {
+                text += "\\\\";
+            } else if (c == '\n') {
+                text += "\\n";
+            } else if (c == '\t') {
+                text += "\\t";
+            } else if (c < 0x80 && IsHiddenCharacter(c)) {
+                text += "\\x";
+                text += kHex[c >> 4];
+                text += kHex[c & 0x0F];
+            } else if (IsHiddenCharacter(c)) {
+                text += "\\u";
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    text += kHex[c >> shift & 0x0F];
+            } else {
+                const std::size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+                text.append(name.substr(at, length));
+            }
+        });
+        if (good == name.size())
+            break;
+        const auto byte = static_cast<unsigned char>(name[good]);
+        text += "\\x";
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0x0F];
+        name.remove_prefix(good + 1);
+    }
+    return text;
+}
+
 LoadedRecord ParseRecord(std::string_view text, std::string_view fileName) {
     if (text.empty())
         Refuse(fileName, "the file is empty.");
     if (text.size() > kMaxRecordFileSize)
         Refuse(fileName, "the file is larger than the " + std::to_string(kMaxRecordFileSize) +
                              " bytes a record can take.");
+    if (const std::size_t bad = ScanUtf8(text, [](char32_t, std::size_t) {}); bad != text.size())
+        Refuse(fileName, "it is not a Halvik record (its text is not UTF-8 at byte " +
+                             std::to_string(bad + 1) + ").");
+    // Refused while parsing, before anything is built from them: values nested deeper than any
+    // record needs (printing or freeing them would recurse), and a member given twice (one
+    // reader would take the first, another the last).
+    std::set<std::string, std::less<>> members;
+    auto check = [&members, fileName](int depth, nlohmann::json::parse_event_t event,
+                                      nlohmann::json& parsed) {
+        using Event = nlohmann::json::parse_event_t;
+        if ((event == Event::object_start || event == Event::array_start) && depth >= kMaxNesting)
+            Refuse(fileName, "it is not a Halvik record (its values are nested more than " +
+                                 std::to_string(kMaxNesting) + " deep).");
+        if (event == Event::key && depth == 1 && !members.insert(parsed.get<std::string>()).second)
+            Refuse(fileName, "its " + Quoted(parsed) + " field is given twice.");
+        return true;
+    };
     nlohmann::json object;
     try {
-        object = nlohmann::json::parse(text);
+        object = nlohmann::json::parse(text, check);
     } catch (const nlohmann::json::exception& error) {
         const auto* parseError = dynamic_cast<const nlohmann::json::parse_error*>(&error);
         Refuse(fileName, "it is not a Halvik record (its text is not complete JSON" +
@@ -303,7 +402,7 @@ LoadedRecord ParseRecord(std::string_view text, std::string_view fileName) {
     if (!version.is_number_integer())
         Refuse(fileName, "its format version is not a whole number.");
     if (version != kRecordFormatVersion)
-        Refuse(fileName, "it has format version " + version.dump() +
+        Refuse(fileName, "it has format version " + Quoted(version) +
                              ", and this Halvik reads version " +
                              std::to_string(kRecordFormatVersion) + " only.");
 
@@ -315,7 +414,7 @@ LoadedRecord ParseRecord(std::string_view text, std::string_view fileName) {
     record.programVersion = StringMember(object, "program_version", fileName);
     const std::string unit = StringMember(object, "unit", fileName);
     if (unit != "C" && unit != "F")
-        Refuse(fileName, "its unit is \"" + unit + "\", not \"C\" or \"F\".");
+        Refuse(fileName, "its unit is " + Quoted(unit) + ", not \"C\" or \"F\".");
     record.unit = unit == "C" ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
     const nlohmann::json& complete = Member(object, "complete", fileName);
     if (!complete.is_boolean())
@@ -326,8 +425,10 @@ LoadedRecord ParseRecord(std::string_view text, std::string_view fileName) {
     if (std::string problem = RecordProblem(record); !problem.empty())
         Refuse(fileName, problem);
     const nlohmann::json& count = Member(object, "count", fileName);
-    if (!count.is_number_integer() || count != RecordReadingCount(record))
-        Refuse(fileName, "its reading count " + count.dump() +
+    if (!count.is_number_integer())
+        Refuse(fileName, "its reading count " + Quoted(count) + " is not a whole number.");
+    if (count != RecordReadingCount(record))
+        Refuse(fileName, "its reading count " + Quoted(count) +
                              " disagrees with the header's count of " +
                              std::to_string(RecordReadingCount(record)) + ".");
     const std::string stored = StringMember(object, "sha256", fileName);

@@ -70,6 +70,11 @@ std::string UtcTimeText(std::chrono::sys_seconds time);
 // a host or version text that is not UTF-8 or holds control characters).
 std::string RecordProblem(const Record& record);
 
+// A file name's bytes fit for one line of text: every control character, text direction mark
+// and byte that is not UTF-8 is written as an escape (\n, \t, \x1b, \u202e, \xff), a backslash
+// as \\; everything else stays as it is. Messages that name a file name it so.
+std::string EscapedName(std::string_view name);
+
 // The computer's host name, with anything a record cannot hold (control characters, invalid
 // UTF-8) replaced by '?'. "localhost" when the system gives none.
 std::string LocalHostName();

@@ -242,7 +242,7 @@ void WriteFileAtomically(const fs::path& path, std::string_view text) {
 }
 
 LoadedRecord LoadRecord(const fs::path& path) {
-    const std::string name = path.string();
+    const std::string name = EscapedName(path.string());
     auto refuse = [&name](const std::string& reason) -> RecordError {
         return RecordError("Cannot open the record " + name + ": " + reason);
     };

@@ -163,6 +163,60 @@ TEST_F(Cli, UsageAndInputErrors) {
     }
 }
 
+// Records crafted to break a reader: each is refused by every command with a short reason, and
+// one under the name the next download takes is passed over, the download kept beside it.
+TEST_F(Cli, HostileRecordsAreRefusedWithAShortReason) {
+    const std::string record = Download(DayCard());
+    ASSERT_FALSE(record.empty());
+    const std::string text = ReadAll(record);
+    auto write = [this](const std::string& name, const std::string& content) {
+        std::ofstream(dir_ / name, std::ios::binary) << content;
+        return (dir_ / name).string();
+    };
+    std::string deep = text;
+    const auto count = deep.find("\"count\":240");
+    ASSERT_NE(count, std::string::npos);
+    deep.replace(count + 8, 3, std::string(100000, '[') + std::string(100000, ']'));
+    std::string twice = text;
+    twice.insert(1, "\"unit\":\"F\",");
+    std::string latin1 = text;
+    latin1.insert(latin1.find("\"host\":\"") + 8, "\xE9");
+    const std::pair<std::string, std::string> files[] = {
+        {write("deep.halvik", deep), "nested more than 32 deep"},
+        {write("twice.halvik", twice), "its \"unit\" field is given twice"},
+        {write("latin1.halvik", latin1),
+         "not UTF-8 at byte " + std::to_string(latin1.find('\xE9') + 1)},
+    };
+    for (const auto& [file, reason] : files) {
+        for (const std::string command : {"verify ", "show ", "show --json ", "export --csv - "}) {
+            SCOPED_TRACE(command + file);
+            const Outcome run = RunCli(command + file);
+            EXPECT_EQ(run.status, 2);
+            EXPECT_TRUE(Has(run.out + run.err, reason)) << run.out << run.err;
+            EXPECT_LT(run.out.size() + run.err.size(), 400u);
+        }
+    }
+    const std::string name = fs::path(record).filename().string();
+    fs::remove(record);
+    fs::copy_file(dir_ / "deep.halvik", records_ / name);
+    const std::string kept = Download(DayCard());
+    EXPECT_EQ(fs::path(kept).filename().string(), name.substr(0, name.size() - 7) + "-2.halvik");
+    EXPECT_EQ(RunCli("verify " + kept).status, 0);
+}
+
+// A file name with a newline or an escape sequence is printed on one line, escaped, so that no
+// crafted name can forge another file's "ok" line.
+TEST_F(Cli, NamesAreEscapedInLineOutput) {
+    const std::string record = Download(DayCard());
+    const fs::path forged = dir_ / "x.halvik: ok\nforged";
+    fs::copy_file(record, forged);
+    ::setenv("HALVIK_TEST_NAME", forged.c_str(), 1);
+    const Outcome run = RunCli("verify \"$HALVIK_TEST_NAME\"");
+    ::unsetenv("HALVIK_TEST_NAME");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, (dir_ / "x.halvik: ok\\nforged").string() + ": ok\n");
+}
+
 TEST_F(Cli, ListWithoutCardsSaysSo) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/dev", error))

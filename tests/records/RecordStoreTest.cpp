@@ -277,6 +277,18 @@ TEST_F(RecordFolderTest, ChangedFileUnderTheNameIsNotTakenForTheRecord) {
     EXPECT_FALSE(LoadRecord(dir_ / RecordFileName(record)).intact);
 }
 
+// A file under the record's name that cannot be a record (nested 100,000 deep) is passed over
+// without harm; the download is still kept.
+TEST_F(RecordFolderTest, HostileFileUnderTheNameIsPassedOver) {
+    const Record record = SampleRecord(3);
+    std::string hostile = RecordText(record);
+    hostile.insert(1, "\"x\":" + std::string(100000, '[') + std::string(100000, ']') + ",");
+    WriteFile(dir_ / RecordFileName(record), hostile);
+    const KeptRecord kept = KeepRecord(record, dir_);
+    EXPECT_EQ(kept.path.filename(), "0102030405_20260112T0800Z_3-2.halvik");
+    EXPECT_EQ(LoadRecord(kept.path).record, record);
+}
+
 TEST_F(RecordFolderTest, DiskFullPartWayLeavesNoFile) {
     const Record record = SampleRecord(kMaxReadings);  // about 58 kB
     const std::string result = InChild([this, &record] {

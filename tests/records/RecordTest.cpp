@@ -186,7 +186,16 @@ TEST_P(ParseRecordRefuses, WithAClearReason) {
         const std::string message = error.what();
         EXPECT_NE(message.find(kName), std::string::npos) << message;
         EXPECT_NE(message.find(GetParam().reason), std::string::npos) << message;
+        // A message quotes at most a short prefix of a bad value, whatever the file holds.
+        EXPECT_LT(message.size(), 200u) << message.substr(0, 300);
     }
+}
+
+// The members' text with `member` (given as it is in the file, "\"count\":3") spelled `as`.
+std::string Respelled(const Json& file, const std::string& member, const std::string& as) {
+    std::string text = file.dump();
+    const auto at = text.find(member);
+    return at == std::string::npos ? text : text.replace(at, member.size(), as);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -286,6 +295,65 @@ INSTANTIATE_TEST_SUITE_P(
                           return std::string();
                       },
                       "\"complete\" field is not true or false"},
+        BadRecordCase{"CountAsText",
+                      [](Json& f) {
+                          f["count"] = "3";
+                          return std::string();
+                      },
+                      "reading count \"3\" is not a whole number"},
+        BadRecordCase{"CountWithDecimals",
+                      [](Json& f) { return Respelled(f, "\"count\":3", "\"count\":3.0"); },
+                      "reading count 3.0 is not a whole number"},
+        // 100,000 nested arrays: refused while parsing, not printed or freed recursively.
+        BadRecordCase{"DeeplyNestedCount",
+                      [](Json& f) {
+                          return Respelled(
+                              f, "\"count\":3",
+                              "\"count\":" + std::string(100000, '[') + std::string(100000, ']'));
+                      },
+                      "nested more than 32 deep"},
+        BadRecordCase{"DeeplyNestedUnknownMember",
+                      [](Json& f) {
+                          std::string nested = "1";
+                          for (int i = 0; i < 50; ++i)
+                              nested = "{\"a\":" + nested + "}";
+                          return Respelled(f, "\"count\":3", "\"x\":" + nested + ",\"count\":3");
+                      },
+                      "nested more than 32 deep"},
+        BadRecordCase{
+            "MemberGivenTwice",
+            [](Json& f) { return Respelled(f, "\"unit\":\"C\"", "\"unit\":\"F\",\"unit\":\"C\""); },
+            "its \"unit\" field is given twice"},
+        BadRecordCase{"DigestGivenTwice",
+                      [](Json& f) {
+                          const std::string digest = f["sha256"];
+                          return Respelled(f, "{", "{\"sha256\":\"" + digest + "\",");
+                      },
+                      "its \"sha256\" field is given twice"},
+        BadRecordCase{"NotUtf8",
+                      [](Json&) { return std::string("{\"format\":\"halvik\xFF-record\"}"); },
+                      "its text is not UTF-8 at byte 18"},
+        BadRecordCase{"Utf16Surrogate",
+                      [](Json&) { return std::string("{\"format\":\"\xED\xA0\x80\"}"); },
+                      "its text is not UTF-8 at byte 12"},
+        BadRecordCase{"HostWithC1Control",
+                      [](Json& f) {
+                          f["host"] = "fridge\u0085pc";
+                          return std::string();
+                      },
+                      "host name holds control characters"},
+        BadRecordCase{"VersionWithBidiOverride",
+                      [](Json& f) {
+                          f["program_version"] = "0.1\u202E";
+                          return std::string();
+                      },
+                      "program version holds control characters"},
+        BadRecordCase{"HugeUnit",
+                      [](Json& f) {
+                          f["unit"] = std::string(900000, 'K');
+                          return std::string();
+                      },
+                      "unit is \"KKKK"},
         BadRecordCase{"TooLarge", [](Json&) { return std::string(kMaxRecordFileSize + 1, ' '); },
                       "larger than the 1048576 bytes"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -302,6 +370,22 @@ TEST(ParseRecord, EmptyTextIsRefused) {
             }
         },
         RecordError);
+}
+
+TEST(EscapedName, OneLineAndUnambiguous) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"fridge.halvik", "fridge.halvik"},
+        {"caf\u00e9 \u6e29\u5ea6.halvik", "caf\u00e9 \u6e29\u5ea6.halvik"},
+        {"a\nb.halvik: ok", "a\\nb.halvik: ok"},
+        {"tab\there\x1b[31m\x7f", "tab\\there\\x1b[31m\\x7f"},
+        {"caf\xe9.halvik", "caf\\xe9.halvik"},
+        {"cut\xe2\x82", "cut\\xe2\\x82"},
+        {"back\\slash", "back\\\\slash"},
+        {"fdp.\u202Ekcod.halvik", "fdp.\\u202ekcod.halvik"},
+        {"next\u0085line", "next\\u0085line"},
+    };
+    for (const auto& [name, shown] : cases)
+        EXPECT_EQ(EscapedName(name), shown) << name;
 }
 
 TEST(RecordText, RefusesARecordItCouldNotReadBack) {
