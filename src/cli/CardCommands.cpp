@@ -173,7 +173,7 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     // With the CSV on standard output the summary goes to standard error.
     std::FILE* summaryOut = stdout;
     if (options.csv) {
-        const std::string csv = RecordCsv(record);
+        const std::string csv = RecordCsv(record, options.timeBase);
         if (*options.csv == "-") {
             WriteStdout(csv);
             summaryOut = stderr;
@@ -184,6 +184,7 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     ShownRecord shown;
     shown.file = kept.path.string();
     shown.summary = SummariseRecord(record, record.unit);
+    shown.timeBase = options.timeBase;
     std::fputs(SummaryText(shown).c_str(), summaryOut);
     std::fprintf(summaryOut, "record: %s\n", EscapedName(kept.path.string()).c_str());
     return record.complete ? 0 : 1;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "logger/Reading.h"
+#include "timebase/TimeBase.h"
 
 namespace halvik::cli {
 
@@ -23,6 +24,7 @@ struct DownloadOptions {
     std::string card;                // device node; empty: the only card
     std::optional<std::string> csv;  // "-" for standard output
     TemperatureUnit unit = TemperatureUnit::Celsius;
+    TimeBase timeBase;  // of the CSV's time_local and the summary's times
 };
 
 // `halvik-cli download`. Returns the exit status.

@@ -46,16 +46,27 @@ std::string Number(double value, const char* format = "%.1f") {
     return text;
 }
 
-std::string TimeText(const RecordSummary& s, std::size_t index, bool after = false) {
+std::string TimeText(const ShownRecord& shown, std::size_t index, bool after = false) {
+    const RecordSummary& s = shown.summary;
     if (index >= s.times.size())
         return "unknown";
-    return UtcTimeText(s.times[index] + (after ? kReadingInterval : std::chrono::minutes{0}));
+    const auto moment = s.times[index] + (after ? kReadingInterval : std::chrono::minutes{0});
+    if (shown.timeBase.IsCardClock())
+        return UtcTimeText(moment);
+    return IsoTimeText(shown.timeBase, moment);
 }
 
-nlohmann::ordered_json TimeJson(const RecordSummary& s, std::size_t index, bool after = false) {
-    if (index >= s.times.size())
+nlohmann::ordered_json TimeJson(const ShownRecord& shown, std::size_t index, bool after = false) {
+    if (index >= shown.summary.times.size())
         return nullptr;
-    return TimeText(s, index, after);
+    return TimeText(shown, index, after);
+}
+
+// The moment a zone's abbreviations are looked up for: the first reading, or now.
+std::chrono::sys_seconds AroundTime(const RecordSummary& s) {
+    if (!s.times.empty())
+        return s.times.front();
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
 }
 
 nlohmann::ordered_json StatisticJson(const RecordSummary& s, const std::string& text) {
@@ -115,8 +126,11 @@ std::string SummaryText(const ShownRecord& shown) {
         out += label + value + "\n";
     };
     line("PID", s.pid);
-    line("first reading", s.count > 0 ? TimeText(s, 0) : "none");
-    line("last reading", s.count > 0 ? TimeText(s, static_cast<std::size_t>(s.count - 1)) : "none");
+    if (!shown.timeBase.IsCardClock())
+        line("time zone", TimeBaseName(shown.timeBase, AroundTime(s)));
+    line("first reading", s.count > 0 ? TimeText(shown, 0) : "none");
+    line("last reading",
+         s.count > 0 ? TimeText(shown, static_cast<std::size_t>(s.count - 1)) : "none");
     line("readings",
          std::to_string(s.count) +
              (s.complete ? " (complete)" : " of " + std::to_string(s.announced) + " (incomplete)"));
@@ -136,8 +150,8 @@ std::string SummaryText(const ShownRecord& shown) {
         line("below", std::to_string(a.belowMinutes) + " min");
         for (const Excursion& e : a.excursions) {
             line("excursion", std::string(e.above ? "above " : "below ") +
-                                  TimeText(s, static_cast<std::size_t>(e.first)) + " to " +
-                                  TimeText(s, static_cast<std::size_t>(e.last), true) + ", " +
+                                  TimeText(shown, static_cast<std::size_t>(e.first)) + " to " +
+                                  TimeText(shown, static_cast<std::size_t>(e.last), true) + ", " +
                                   std::to_string(e.minutes()) + " min, peak " + Number(e.peak) +
                                   unit);
         }
@@ -150,8 +164,11 @@ std::string SummaryJson(const ShownRecord& shown) {
     nlohmann::ordered_json j;
     j["file"] = shown.file;
     j["pid"] = s.pid;
-    j["first_reading"] = s.count > 0 ? TimeJson(s, 0) : nullptr;
-    j["last_reading"] = s.count > 0 ? TimeJson(s, static_cast<std::size_t>(s.count - 1)) : nullptr;
+    if (!shown.timeBase.IsCardClock())
+        j["time_zone"] = shown.timeBase.ZoneName();
+    j["first_reading"] = s.count > 0 ? TimeJson(shown, 0) : nullptr;
+    j["last_reading"] =
+        s.count > 0 ? TimeJson(shown, static_cast<std::size_t>(s.count - 1)) : nullptr;
     j["count"] = s.count;
     j["announced"] = s.announced;
     j["complete"] = s.complete;
@@ -170,8 +187,8 @@ std::string SummaryJson(const ShownRecord& shown) {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const Excursion& e : a.excursions) {
             list.push_back({{"side", e.above ? "above" : "below"},
-                            {"start", TimeJson(s, static_cast<std::size_t>(e.first))},
-                            {"end", TimeJson(s, static_cast<std::size_t>(e.last), true)},
+                            {"start", TimeJson(shown, static_cast<std::size_t>(e.first))},
+                            {"end", TimeJson(shown, static_cast<std::size_t>(e.last), true)},
                             {"minutes", e.minutes()},
                             {"peak", e.peak}});
         }

@@ -9,6 +9,7 @@
 #include "analysis/Limits.h"
 #include "logger/Reading.h"
 #include "records/Record.h"
+#include "timebase/TimeBase.h"
 
 namespace halvik::cli {
 
@@ -40,6 +41,9 @@ struct ShownRecord {
     RecordSummary summary;
     std::optional<bool> intact;  // not known for a record that was just kept
     std::optional<LimitAnalysis> limits;
+    // The clock the times are shown in: UTC ("...Z") by default, else with the zone's offset,
+    // and the zone named in a line of its own (text) or "time_zone" (JSON).
+    TimeBase timeBase;
 };
 
 // The summary as lines of "name  value" for a terminal.

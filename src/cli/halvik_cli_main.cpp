@@ -22,6 +22,7 @@
 #include "cli/Output.h"
 #include "cli/RecordArguments.h"
 #include "cli/RecordSummary.h"
+#include "cli/TimeBaseOption.h"
 #include "download/KeptDownload.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
@@ -36,13 +37,15 @@ void AddUnitOption(CLI::App& command, std::string& unit, const char* what) {
 }
 
 int Show(const std::string& path, const std::string& unit,
-         const std::optional<std::pair<double, double>>& limits, bool json, bool failOnExcursion) {
+         const std::optional<std::pair<double, double>>& limits, bool json, bool failOnExcursion,
+         const TimeBase& timeBase) {
     if (limits)
         CheckLimits(limits->first, limits->second);
     const LoadedRecord loaded = LoadForUse(path);
     ShownRecord shown;
     shown.file = path;
     shown.intact = loaded.intact;
+    shown.timeBase = timeBase;
     try {
         shown.summary = SummariseRecord(loaded.record, ShownUnit(unit, loaded.record.unit));
     } catch (const std::runtime_error& e) {
@@ -61,9 +64,9 @@ int Show(const std::string& path, const std::string& unit,
     return 0;
 }
 
-int Export(const std::string& path, const std::string& csvPath) {
+int Export(const std::string& path, const std::string& csvPath, const TimeBase& timeBase) {
     const LoadedRecord loaded = LoadForUse(path);
-    const std::string csv = RecordCsv(loaded.record);
+    const std::string csv = RecordCsv(loaded.record, timeBase);
     if (csvPath == "-")
         WriteStdout(csv);
     else
@@ -182,6 +185,8 @@ int main(int argc, char** argv) {
                      "standard error)")
         ->type_name("FILE|-");
     AddUnitOption(*download, downloadUnit, "The unit of the download (default C)");
+    TimeBaseOption downloadTz;
+    AddTimeBaseOption(*download, downloadTz);
 
     CLI::App* show = app.add_subcommand("show", "A kept record's summary, with a limit analysis");
     std::string showPath, showUnit;
@@ -200,6 +205,8 @@ int main(int argc, char** argv) {
     show->add_flag("--fail-on-excursion", failOnExcursion,
                    "Exit status 1 when a reading is outside the limits")
         ->needs(limitsOption);
+    TimeBaseOption showTz;
+    AddTimeBaseOption(*show, showTz);
 
     CLI::App* exportCommand = app.add_subcommand("export", "A kept record's readings as CSV");
     std::string exportPath, exportCsv;
@@ -207,6 +214,8 @@ int main(int argc, char** argv) {
     exportCommand->add_option("--csv", exportCsv, "The CSV file to write, or - for standard output")
         ->type_name("FILE|-")
         ->required();
+    TimeBaseOption exportTz;
+    AddTimeBaseOption(*exportCommand, exportTz);
 
     CLI::App* verify = app.add_subcommand(
         "verify",
@@ -240,14 +249,15 @@ int main(int argc, char** argv) {
             return ListCards(source);
         if (*download) {
             downloadOptions.unit = UnitOf(downloadUnit);
+            downloadOptions.timeBase = CallTimeBase(downloadTz);
             if (!downloadCsv.empty())
                 downloadOptions.csv = downloadCsv;
             return DownloadCard(source, downloadOptions);
         }
         if (*show)
-            return Show(showPath, showUnit, limits, json, failOnExcursion);
+            return Show(showPath, showUnit, limits, json, failOnExcursion, CallTimeBase(showTz));
         if (*exportCommand)
-            return Export(exportPath, exportCsv);
+            return Export(exportPath, exportCsv, CallTimeBase(exportTz));
         if (*verify)
             return Verify(verifyPaths);
         if (*report) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "records/Record.h"
+#include "timebase/TimeBase.h"
 
 namespace halvik {
 
@@ -18,6 +19,11 @@ namespace halvik {
 // range. The temperatures are the grid's texts for the reading in °C and in °F, with "." as the
 // decimal separator whatever the locale and without the grid's leading blanks. A header shorter
 // than kHeaderDataLength gives the header line alone.
-std::string RecordCsv(const Record& record);
+//
+// A time base other than the card's clock adds time_local after time_utc: the same moment as
+// that zone's clock shows it, in ISO 8601 with its offset (2026-03-29T03:06:00+02:00), so the
+// two readings of the repeated autumn hour differ. time_utc stays the truth. Throws
+// TimeBaseError when the zone is not in the database.
+std::string RecordCsv(const Record& record, const TimeBase& base = TimeBase());
 
 }  // namespace halvik

@@ -45,6 +45,31 @@ TEST(RecordCsv, ExampleOfTheRecordFormat) {
     EXPECT_EQ(csv.substr(csv.find('\n') + 1), "1,2026-01-12T08:00:00Z,4.0,39.2\n");
 }
 
+// A zone adds the local time beside the UTC truth; the autumn hour's two 02:30 differ by offset.
+TEST(RecordCsv, TimeLocalInAZone) {
+    const HeaderFields autumn{
+        .hour = 0, .minute = 24, .day = 25, .month = 10, .year = 26, .count = 4};
+    const std::vector<std::uint8_t> readings = {0x81, 0, 0x81, 0, 0x81, 0, 0x81, 0};
+    EXPECT_EQ(RecordCsv(Card(autumn, readings), TimeBase::Zone("Europe/Berlin")),
+              "point,time_utc,time_local,celsius,fahrenheit\n"
+              "1,2026-10-25T00:24:00Z,2026-10-25T02:24:00+02:00,4.0,39.2\n"
+              "2,2026-10-25T00:30:00Z,2026-10-25T02:30:00+02:00,4.0,39.2\n"
+              "3,2026-10-25T00:36:00Z,2026-10-25T02:36:00+02:00,4.0,39.2\n"
+              "4,2026-10-25T00:42:00Z,2026-10-25T02:42:00+02:00,4.0,39.2\n");
+    HeaderFields later = autumn;
+    later.hour = 1;
+    later.count = 1;
+    EXPECT_EQ(RecordCsv(Card(later, {0x81, 0}), TimeBase::Zone("Europe/Berlin")),
+              "point,time_utc,time_local,celsius,fahrenheit\n"
+              "1,2026-10-25T01:24:00Z,2026-10-25T02:24:00+01:00,4.0,39.2\n");
+    // A header clock that is no real date leaves both times empty, as before.
+    HeaderFields impossible = later;
+    impossible.day = 32;
+    EXPECT_EQ(RecordCsv(Card(impossible, {0x81, 0}), TimeBase::Zone("Asia/Kathmandu")),
+              "point,time_utc,time_local,celsius,fahrenheit\n1,,,4.0,39.2\n");
+    EXPECT_THROW(RecordCsv(Card(later, {0x81, 0}), TimeBase::Zone("Nowhere/Town")), TimeBaseError);
+}
+
 struct ReadingsCase {
     const char* name;
     int count;
