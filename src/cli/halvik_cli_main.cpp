@@ -18,6 +18,7 @@
 
 #include "analysis/Limits.h"
 #include "cli/CardCommands.h"
+#include "cli/CommandLine.h"
 #include "cli/FullReport.h"
 #include "cli/Output.h"
 #include "cli/RecordArguments.h"
@@ -239,9 +240,14 @@ int main(int argc, char** argv) {
     AddFullReportOptions(*report, fullReport);
 
     try {
+        CheckCommandLine(app, argc, argv);
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
+        return ParseErrorStatus(app, e);
+    } catch (const UsageError& e) {
+        Problem(e.what());
+        std::fputs("Run with --help for more information.\n", stderr);
+        return 2;
     }
 
     try {
@@ -250,19 +256,25 @@ int main(int argc, char** argv) {
         if (*download) {
             downloadOptions.unit = UnitOf(downloadUnit);
             downloadOptions.timeBase = CallTimeBase(downloadTz);
+            CheckOutputNames({}, {{"--csv", downloadCsv}});
             if (!downloadCsv.empty())
                 downloadOptions.csv = downloadCsv;
             return DownloadCard(source, downloadOptions);
         }
         if (*show)
             return Show(showPath, showUnit, limits, json, failOnExcursion, CallTimeBase(showTz));
-        if (*exportCommand)
+        if (*exportCommand) {
+            CheckOutputNames(exportPath, {{"--csv", exportCsv}});
             return Export(exportPath, exportCsv, CallTimeBase(exportTz));
+        }
         if (*verify)
             return Verify(verifyPaths);
         if (*report) {
             if (reportData.empty() && fullReport.file.empty())
                 throw UsageError("report: name --data FILE.pdf, --full FILE.pdf or both");
+            CheckOutputNames(
+                reportPath,
+                {{"--data", reportData}, {"--chart", reportChart}, {"--full", fullReport.file}});
             const int full =
                 fullReport.file.empty() ? 0 : WriteFullReport(reportPath, reportUnit, fullReport);
             if (reportData.empty())

@@ -241,6 +241,21 @@ void WriteFileAtomically(const fs::path& path, std::string_view text) {
     }
 }
 
+bool IsRecordFile(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    std::error_code error;
+    const fs::path target = fs::canonical(path, error);
+    if (path.extension() == kExtension || (!error && target.extension() == kExtension))
+        return true;
+    constexpr std::string_view kMagic = "{\"format\":\"halvik-record\",";
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    char start[kMagic.size()] = {};
+    return file.get() >= 0 && ::read(file.get(), start, sizeof start) == ssize_t(sizeof start) &&
+           std::string_view(start, sizeof start) == kMagic;
+}
+
 LoadedRecord LoadRecord(const fs::path& path) {
     const std::string name = EscapedName(path.string());
     auto refuse = [&name](const std::string& reason) -> RecordError {

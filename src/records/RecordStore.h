@@ -47,6 +47,11 @@ KeptRecord KeepRecord(const Record& record, const std::filesystem::path& folder)
 // RecordError ("The file <path> could not be written: <reason>") with no temporary file left.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view text);
 
+// True when `path` leads (through symbolic links) to an existing regular file that is a record:
+// its name ends in ".halvik" or its content starts with a record's first bytes. Such a file is
+// never written over by an export or a report.
+bool IsRecordFile(const std::filesystem::path& path);
+
 // Reads the record file at `path`. Refuses a file larger than kMaxRecordFileSize by its size
 // before reading it. Throws RecordError naming the file and the reason when it cannot be read
 // (missing, a folder, no permission) or is not a record this program can read (see

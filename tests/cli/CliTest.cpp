@@ -122,6 +122,11 @@ TEST_F(Cli, UsageAndInputErrors) {
     const std::string record = Download(card);
     ASSERT_FALSE(record.empty());
     const std::string foreign = card;  // a card image is no record
+    const std::string other = (dir_ / "other.halvik").string(),
+                      magic = (dir_ / "magic.csv").string();
+    fs::copy_file(record, other);
+    fs::copy_file(record, magic);  // a record by its content, whatever its name
+    const std::string pdf = (dir_ / "x.pdf").string();
     struct Case {
         std::string args;
         int status;
@@ -129,12 +134,12 @@ TEST_F(Cli, UsageAndInputErrors) {
         std::string err;  // part of standard error
     };
     const std::vector<Case> cases = {
-        {"", 2, "", "A subcommand is required"},
-        {"bogus", 2, "", "A subcommand is required"},
+        {"", 2, "", "halvik-cli: A subcommand is required"},
+        {"bogus", 2, "", "halvik-cli: unknown command bogus"},
         {"--version", 0, "halvik-cli 0.1", ""},
         {"--help", 0, "download", ""},
         {"show --help", 0, "--limits", ""},
-        {"show", 2, "", "RECORD is required"},
+        {"show", 2, "", "halvik-cli: RECORD is required"},
         {"show " + record + " --unit K", 2, "", "--unit"},
         {"show " + record + " --limits 8:2", 2, "", "LOW is above HIGH"},
         {"show " + record + " --limits 2:abc", 2, "", "--limits"},
@@ -153,7 +158,34 @@ TEST_F(Cli, UsageAndInputErrors) {
          "/dev/hidraw99: no logger card there"},
         {"download --sim " + card + " --unit X", 2, "", "--unit"},
         {"download --pace usb-fs", 2, "", "--pace requires --sim"},
+        {"show " + record + " --limits 2,5:8", 2, "", "decimal separator as \".\""},
+        // An option's value is never empty and never the next option.
+        {"show " + record + " --limits '' --fail-on-excursion", 2, "",
+         "--limits: the value is empty"},
+        {"show " + record + " --limits= --json", 2, "", "--limits: the value is empty"},
+        {"show " + record + " --limits --json", 2, "",
+         "--limits needs a value, not the option --json"},
+        {"show " + record + " --limits", 2, "", "--limits needs a value"},
+        {"export " + record + " --csv ''", 2, "", "--csv: the value is empty"},
+        {"export " + record + " --csv --unit", 2, "", "not the option --unit"},
+        {"report " + record + " --data ''", 2, "", "--data: the value is empty"},
+        // A record is never an output, whatever command and however it is named.
+        {"export " + record + " --csv " + record, 2, "", "never overwritten"},
+        {"export " + record + " --csv " + (records_ / "." / fs::path(record).filename()).string(),
+         2, "", "never overwritten"},
+        {"export " + record + " --csv " + other, 2, "", "never overwritten"},
+        {"export " + record + " --csv " + magic, 2, "", "never overwritten"},
+        {"report " + record + " --data " + record, 2, "", "never overwritten"},
+        {"report " + record + " --data x.pdf --full " + other, 2, "", "never overwritten"},
+        {"download --sim " + card + " --csv " + other, 2, "", "never overwritten"},
+        // Two outputs never name one file.
+        {"report " + record + " --data " + pdf + " --chart " + pdf, 2, "",
+         "--data and --chart name the same file"},
+        {"report " + record + " --data " + pdf + " --full " + (dir_ / "." / "x.pdf").string(), 2,
+         "", "--data and --full name the same file"},
     };
+    const std::string recordText = ReadAll(record), otherText = ReadAll(other),
+                      magicText = ReadAll(magic);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         const Outcome run = RunCli(c.args);
@@ -161,6 +193,11 @@ TEST_F(Cli, UsageAndInputErrors) {
         EXPECT_TRUE(Has(run.out, c.out)) << run.out;
         EXPECT_TRUE(Has(run.err, c.err)) << run.err;
     }
+    EXPECT_EQ(ReadAll(record), recordText);
+    EXPECT_EQ(ReadAll(other), otherText);
+    EXPECT_EQ(ReadAll(magic), magicText);
+    EXPECT_FALSE(fs::exists(pdf));
+    EXPECT_FALSE(fs::exists("x.pdf"));
 }
 
 // Records crafted to break a reader: each is refused by every command with a short reason, and

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CommandLine.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string_view>
+
+#include "cli/Output.h"
+#include "records/RecordStore.h"
+
+namespace halvik::cli {
+
+namespace {
+
+// The long names of every option that takes a value, in every command.
+void ValueOptions(const CLI::App& app, std::set<std::string>& names) {
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_items_expected_min() == 0 || option->get_positional())
+            continue;
+        for (const std::string& name : option->get_lnames())
+            names.insert("--" + name);
+    }
+    for (const CLI::App* command : app.get_subcommands({}))
+        ValueOptions(*command, names);
+}
+
+void CheckValue(const std::string& option, std::string_view value, bool atEnd) {
+    if (atEnd)
+        throw UsageError(option + " needs a value");
+    // --tz says itself, for an empty value, where the zones' names are listed.
+    if (value.empty() && option != "--tz")
+        throw UsageError(option + ": the value is empty");
+    if (value.substr(0, 2) == "--")
+        throw UsageError(option + " needs a value, not the option " + std::string(value));
+    if (option == "--limits" && value.find(',') != std::string_view::npos)
+        throw UsageError("--limits: write the decimal separator as \".\" (LOW:HIGH, 2.5:8)");
+}
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The file a name leads to, when it exists.
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{info.st_dev, info.st_ino};
+}
+
+// Two names for one file, existing or not yet.
+bool SameFile(const std::string& a, const std::string& b) {
+    const auto first = IdentityOf(a), second = IdentityOf(b);
+    if (first && second)
+        return *first == *second;
+    std::error_code error;
+    namespace fs = std::filesystem;
+    return fs::weakly_canonical(fs::absolute(a, error), error) ==
+           fs::weakly_canonical(fs::absolute(b, error), error);
+}
+
+}  // namespace
+
+void CheckCommandLine(const CLI::App& app, int argc, const char* const* argv) {
+    if (argc > 1 && argv[1][0] != '-') {
+        const std::string command = argv[1];
+        const auto commands = app.get_subcommands({});
+        if (std::none_of(commands.begin(), commands.end(),
+                         [&command](const CLI::App* c) { return c->get_name() == command; }))
+            throw UsageError("unknown command " + EscapedName(command) +
+                             " (commands: list, download, show, export, verify, report)");
+    }
+    std::set<std::string> options;
+    ValueOptions(app, options);
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "--")
+            break;
+        if (const auto equals = word.find('='); word.substr(0, 2) == "--" && equals != word.npos) {
+            const std::string option(word.substr(0, equals));
+            if (options.count(option) != 0)
+                CheckValue(option, word.substr(equals + 1), false);
+        } else if (options.count(std::string(word)) != 0) {
+            CheckValue(std::string(word), i + 1 < argc ? argv[i + 1] : "", i + 1 >= argc);
+            ++i;
+        }
+    }
+}
+
+int ParseErrorStatus(const CLI::App& app, const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0)
+        return app.exit(error);
+    Problem(error.what());
+    std::fputs("Run with --help for more information.\n", stderr);
+    return 2;
+}
+
+void CheckOutputNames(const std::string& input, const std::vector<OutputName>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const OutputName& output = outputs[i];
+        if (output.path.empty() || output.path == "-")
+            continue;
+        if (!input.empty() && SameFile(output.path, input))
+            throw UsageError(output.option + " names the record " + EscapedName(input) +
+                             " itself; a record is never overwritten");
+        if (IsRecordFile(output.path))
+            throw UsageError(output.option + " names the record " + EscapedName(output.path) +
+                             "; a record is never overwritten");
+        for (std::size_t k = 0; k < i; ++k)
+            if (!outputs[k].path.empty() && outputs[k].path != "-" &&
+                SameFile(outputs[k].path, output.path))
+                throw UsageError(outputs[k].option + " and " + output.option +
+                                 " name the same file " + EscapedName(output.path));
+    }
+}
+
+}  // namespace halvik::cli
