@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "DownloadApi.h"
 #include "FuzzCheck.h"
 #include "devicelink/sim/LoggerCard.h"
+#include "download/CardParse.h"
 #include "logger/Header.h"
 #include "logger/LogClock.h"
 #include "logger/LoggerError.h"
@@ -28,13 +28,13 @@ void Download(const LoggerCardImage& image) {
     const auto headerReports = model.Answer(&headerCommand, 1);
     FUZZ_CHECK(headerReports.size() == 1);
     const HeaderResult header =
-        fuzz::TakeHeader(state, grid, headerReports[0].data(), headerReports[0].size(), locale);
+        ApplyHeaderReport(state, grid, 0, headerReports[0].data(), headerReports[0].size(), locale);
     FUZZ_CHECK(header.accepted);
 
     const std::uint8_t readingsCommand = LoggerCardModel::kCommandReadings;
     for (const auto& report : model.Answer(&readingsCommand, 1)) {
         FUZZ_CHECK(report.size() == LoggerCardImage::kReportSize);
-        fuzz::TakeReadings(state, report.data(), report.size());
+        AppendReadingBytes(state, report.data(), report.size());
     }
     StartLogClock(state);
     ParseResult result;
@@ -44,7 +44,7 @@ void Download(const LoggerCardImage& image) {
     // still parses, the padding read as readings.
     const std::size_t received = (held + 31) / 32 * 32;
     try {
-        fuzz::ParseReadings(state, grid, TemperatureUnit::Celsius, locale, result);
+        ParseReadings(state, grid, TemperatureUnit::Celsius, locale, result);
         FUZZ_CHECK(count <= received);
     } catch (const LoggerError&) {
         FUZZ_CHECK(count > received);

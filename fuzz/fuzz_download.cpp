@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "DownloadApi.h"
 #include "FuzzCheck.h"
+#include "download/CardParse.h"
 #include "logger/Conversions.h"
 #include "logger/Header.h"
 #include "logger/LogClock.h"
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if ((kind & 0x40) == 0 && report.size() > 19)
                     report[19] &= 0x01;
                 const HeaderResult header =
-                    fuzz::TakeHeader(state, grid, report.data(), report.size(), locale);
+                    ApplyHeaderReport(state, grid, 0, report.data(), report.size(), locale);
                 FUZZ_CHECK(header.accepted == (length >= kHeaderDataLength));
                 FUZZ_CHECK(header.accepted || !header.problem.empty());
                 if (header.accepted) {
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 1: {
                 const std::size_t before = state.DownloadText.size();
-                fuzz::TakeReadings(state, bytes, length);
+                AppendReadingBytes(state, bytes, length);
                 FUZZ_CHECK(state.DownloadText.size() == before + 3 * length);
                 break;
             }
@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const int rowCountBefore = grid.rowCount();
                 bool threw = false;
                 try {
-                    fuzz::ParseReadings(state, grid, unit, locale, result);
+                    ParseReadings(state, grid, unit, locale, result);
                 } catch (const LoggerError&) {
                     threw = true;
                 }

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "download/CardParse.h"
 #include "logger/Header.h"
 #include "logger/LogClock.h"
-#include "views/Download.h"
 
 namespace halvik {
 namespace {

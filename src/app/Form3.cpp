@@ -34,6 +34,7 @@
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
+#include "download/CardParse.h"
 #include "download/CardSession.h"
 #include "download/KeptDownload.h"
 #include "logger/CardIdentity.h"
@@ -43,7 +44,6 @@
 #include "logger/Reading.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
-#include "views/Download.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "download/CardParse.h"
 #include "logger/DownloadState.h"
 #include "logger/LocaleSettings.h"
 #include "logger/Reading.h"
 #include "views/CellStore.h"
-#include "views/Download.h"
 
 namespace halvik {
 

@@ -38,7 +38,7 @@ int DaysInMonth(int year, int month);
 bool ClockFieldsValid(int hour, int minute, int day, int month, int year);
 
 // The header handler's work on the download state alone (the grid rows come from ApplyHeaderReport
-// in views/Download.h, which calls this):
+// in download/CardParse.h, which calls this):
 // - fewer than kHeaderDataLength data bytes: `accepted` is false, `problem` says so and goes to
 //   HeaderProblem; nothing else changes (the previous header, if any, stays in force);
 // - otherwise every header text, the count and StartYearText/StopYearText are replaced. A

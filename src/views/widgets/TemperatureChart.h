@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "logger/Reading.h"  // TemperatureUnit
-#include "views/ChartPoint.h"
+#include "download/ChartPoint.h"
+#include "logger/Reading.h"    // TemperatureUnit
 #include "views/ChartScale.h"  // AxisRange
 
 class QCategoryAxis;

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "analysis/Statistics.h"
+#include "download/ChartPoint.h"
 #include "logger/DownloadState.h"
 #include "logger/Header.h"
 #include "logger/LocaleSettings.h"
 #include "logger/Reading.h"
 #include "views/CellStore.h"
-#include "views/ChartPoint.h"
 
 namespace halvik {
 

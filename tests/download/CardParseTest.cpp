@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "views/Download.h"
+#include "download/CardParse.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "DownloadFixture.h"
+#include "CardParseFixture.h"
 #include "logger/Header.h"
 #include "logger/LoggerError.h"
 

@@ -8,8 +8,8 @@
 
 #include "HeaderBytes.h"
 #include "TestLocales.h"
+#include "download/CardParse.h"
 #include "logger/LogClock.h"
-#include "views/Download.h"
 
 namespace halvik::test {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "views/Download.h"
+#include "download/CardParse.h"
 
 #include <algorithm>
 #include <string_view>
