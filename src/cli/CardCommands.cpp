@@ -130,6 +130,9 @@ int ListCards(const CardSource& source) {
 }
 
 int DownloadCard(const CardSource& source, const DownloadOptions& options) {
+    // A profile that cannot be used stops the command before the card is touched.
+    const std::optional<NamedProfile> requested =
+        RequestedProfile(options.review, std::nullopt, options.unit);
     Cards cards(source);
     const LocaleSettings locale;
     CardSession session(cards.platform(), locale);
@@ -185,8 +188,13 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     shown.file = kept.path.string();
     shown.summary = SummariseRecord(record, record.unit);
     shown.timeBase = options.timeBase;
+    shown.review = ReviewDownload(record, shown.summary, options.review, requested);
     std::fputs(SummaryText(shown).c_str(), summaryOut);
     std::fprintf(summaryOut, "record: %s\n", EscapedName(kept.path.string()).c_str());
+    if (options.review.failOnAlarm && !shown.review)
+        Problem("--fail-on-alarm: no limit profile applies to this card");
+    if (options.review.failOnAlarm && (!shown.review || shown.review->verdict == Verdict::Alarm))
+        return 1;
     return record.complete ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ReviewOptions.h"
 #include "logger/Reading.h"
 #include "timebase/TimeBase.h"
 
@@ -24,7 +25,8 @@ struct DownloadOptions {
     std::string card;                // device node; empty: the only card
     std::optional<std::string> csv;  // "-" for standard output
     TemperatureUnit unit = TemperatureUnit::Celsius;
-    TimeBase timeBase;  // of the CSV's time_local and the summary's times
+    TimeBase timeBase;     // of the CSV's time_local and the summary's times
+    ReviewRequest review;  // none asked: the profile the card was last reviewed with, if any
 };
 
 // `halvik-cli download`. Returns the exit status.

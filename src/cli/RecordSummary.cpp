@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "cli/ReviewOptions.h"
 #include "download/DownloadFlow.h"
 #include "download/KeptDownload.h"
 #include "logger/Conversions.h"
@@ -76,6 +77,10 @@ nlohmann::ordered_json StatisticJson(const RecordSummary& s, const std::string& 
 }
 
 }  // namespace
+
+std::string ShownTimeText(const ShownRecord& shown, std::size_t index, bool after) {
+    return TimeText(shown, index, after);
+}
 
 const char* UnitLetter(TemperatureUnit unit) {
     return unit == TemperatureUnit::Fahrenheit ? "F" : "C";
@@ -156,6 +161,8 @@ std::string SummaryText(const ShownRecord& shown) {
                                   unit);
         }
     }
+    if (shown.review)
+        out += ReviewText(*shown.review, shown);
     return out;
 }
 
@@ -194,6 +201,8 @@ std::string SummaryJson(const ShownRecord& shown) {
         }
         j["excursions"] = std::move(list);
     }
+    if (shown.review)
+        AddReviewJson(j, *shown.review, shown);
     return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 

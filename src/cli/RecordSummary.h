@@ -9,6 +9,7 @@
 #include "analysis/Limits.h"
 #include "logger/Reading.h"
 #include "records/Record.h"
+#include "review/Review.h"
 #include "timebase/TimeBase.h"
 
 namespace halvik::cli {
@@ -44,7 +45,12 @@ struct ShownRecord {
     // The clock the times are shown in: UTC ("...Z") by default, else with the zone's offset,
     // and the zone named in a line of its own (text) or "time_zone" (JSON).
     TimeBase timeBase;
+    std::optional<ReviewResult> review;  // under a limit profile
 };
+
+// The time of shown reading `index` (its interval's end with `after`) in the shown clock;
+// "unknown" when the header's clock is not a real time.
+std::string ShownTimeText(const ShownRecord& shown, std::size_t index, bool after = false);
 
 // The summary as lines of "name  value" for a terminal.
 std::string SummaryText(const ShownRecord& shown);

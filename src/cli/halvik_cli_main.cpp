@@ -23,6 +23,7 @@
 #include "cli/Output.h"
 #include "cli/RecordArguments.h"
 #include "cli/RecordSummary.h"
+#include "cli/ReviewOptions.h"
 #include "cli/TimeBaseOption.h"
 #include "download/KeptDownload.h"
 #include "records/Csv.h"
@@ -39,7 +40,9 @@ void AddUnitOption(CLI::App& command, std::string& unit, const char* what) {
 
 int Show(const std::string& path, const std::string& unit,
          const std::optional<std::pair<double, double>>& limits, bool json, bool failOnExcursion,
-         const TimeBase& timeBase) {
+         const TimeBase& timeBase, const ReviewRequest& review) {
+    if (review.failOnAlarm && !review.Asked())
+        throw UsageError("--fail-on-alarm needs --profile or --alarm");
     if (limits)
         CheckLimits(limits->first, limits->second);
     const LoadedRecord loaded = LoadForUse(path);
@@ -54,6 +57,8 @@ int Show(const std::string& path, const std::string& unit,
     }
     if (limits)
         shown.limits = AnalyseLimits(shown.summary.values, limits->first, limits->second);
+    if (const auto named = RequestedProfile(review, limits, shown.summary.unit))
+        shown.review = ReviewRecord(loaded.record, shown.summary, named->profile);
     if (json)
         WriteStdout(SummaryJson(shown) + "\n");
     else
@@ -61,6 +66,8 @@ int Show(const std::string& path, const std::string& unit,
     if (!loaded.intact)
         return 1;
     if (failOnExcursion && shown.limits && !shown.limits->excursions.empty())
+        return 1;
+    if (review.failOnAlarm && shown.review->verdict == Verdict::Alarm)
         return 1;
     return 0;
 }
@@ -141,7 +148,9 @@ int main(int argc, char** argv) {
     CLI::App app{
         "halvik-cli: downloads a logger card and keeps its record, and shows, checks and exports "
         "kept records. Exit status: 0 success, 1 a finding (a changed record, an incomplete "
-        "download, an excursion with --fail-on-excursion), 2 a usage or input error.",
+        "download, an excursion with --fail-on-excursion, an ALARM with --fail-on-alarm), 2 a "
+        "usage "
+        "or input error.",
         "halvik-cli"};
     app.set_version_flag("--version", std::string("halvik-cli ") + ProgramVersion());
     app.require_subcommand(1);
@@ -188,6 +197,7 @@ int main(int argc, char** argv) {
     AddUnitOption(*download, downloadUnit, "The unit of the download (default C)");
     TimeBaseOption downloadTz;
     AddTimeBaseOption(*download, downloadTz);
+    AddReviewOptions(*download, downloadOptions.review);
 
     CLI::App* show = app.add_subcommand("show", "A kept record's summary, with a limit analysis");
     std::string showPath, showUnit;
@@ -208,6 +218,8 @@ int main(int argc, char** argv) {
         ->needs(limitsOption);
     TimeBaseOption showTz;
     AddTimeBaseOption(*show, showTz);
+    ReviewRequest showReview;
+    AddReviewOptions(*show, showReview);
 
     CLI::App* exportCommand = app.add_subcommand("export", "A kept record's readings as CSV");
     std::string exportPath, exportCsv;
@@ -239,6 +251,9 @@ int main(int argc, char** argv) {
     FullReportRequest fullReport;
     AddFullReportOptions(*report, fullReport);
 
+    bool profilesJson = false;
+    CLI::App* profiles = AddProfilesCommand(app, profilesJson);
+
     try {
         CheckCommandLine(app, argc, argv);
         app.parse(argc, argv);
@@ -262,7 +277,10 @@ int main(int argc, char** argv) {
             return DownloadCard(source, downloadOptions);
         }
         if (*show)
-            return Show(showPath, showUnit, limits, json, failOnExcursion, CallTimeBase(showTz));
+            return Show(showPath, showUnit, limits, json, failOnExcursion, CallTimeBase(showTz),
+                        showReview);
+        if (*profiles)
+            return ListProfilesCommand(profilesJson);
         if (*exportCommand) {
             CheckOutputNames(exportPath, {{"--csv", exportCsv}});
             return Export(exportPath, exportCsv, CallTimeBase(exportTz));

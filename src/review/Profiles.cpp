@@ -322,18 +322,16 @@ ProfileList ListProfiles(const fs::path& folder) {
 
 NamedProfile ResolveProfile(std::string_view nameOrFile, const fs::path& folder) {
     const std::string argument(nameOrFile);
-    const bool isFile = argument.find('/') != std::string::npos ||
-                        (argument.size() > 5 && argument.ends_with(".toml"));
-    if (isFile) {
+    const ProfileList list = ListProfiles(folder);
+    for (const NamedProfile& named : list.profiles)
+        if (named.profile.name == argument)
+            return named;
+    if (argument.find('/') != std::string::npos || argument.ends_with(".toml")) {
         NamedProfile named;
         named.profile = LoadProfileFile(argument);
         named.file = argument;
         return named;
     }
-    const ProfileList list = ListProfiles(folder);
-    for (const NamedProfile& named : list.profiles)
-        if (named.profile.name == argument)
-            return named;
     std::string message = "no profile is named '" + argument + "' (halvik-cli profiles lists them)";
     for (const std::string& problem : list.problems)
         message += "\n" + problem;

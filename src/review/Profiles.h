@@ -62,8 +62,8 @@ struct ProfileList {
 };
 ProfileList ListProfiles(const std::filesystem::path& folder);
 
-// The profile a --profile argument names: a file when the argument names an existing file
-// (or contains a '/' or ends in ".toml"), otherwise a profile of ListProfiles(folder) by name.
+// The profile a --profile argument names: a profile of ListProfiles(folder) by name, or else,
+// when the argument holds a '/' or ends in ".toml", the profile file it names.
 // Throws ProfileError for an unknown name, a file that cannot be read, or a name two profiles
 // share.
 NamedProfile ResolveProfile(std::string_view nameOrFile, const std::filesystem::path& folder);

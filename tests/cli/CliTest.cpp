@@ -45,6 +45,8 @@ class Cli : public ::testing::Test {
         dir_ = pattern;
         records_ = dir_ / "records";
         ::setenv("HALVIK_RECORDS_DIR", records_.c_str(), 1);
+        // The machine's own limit profiles and card memory stay out of the tests.
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
