@@ -92,4 +92,11 @@ RecordFacts FactsOfRecord(const LoadedRecord& loaded) {
     return facts;
 }
 
+void ReviewFacts(RecordFacts& facts, const Record& record, const LimitProfile& profile) {
+    const std::vector<double> celsius =
+        CelsiusGridValues(record.readings, RecordReadingCount(record));
+    facts.verdict = VerdictText(Review(celsius, profile).verdict);
+    facts.profile = profile.name;
+}
+
 }  // namespace halvik

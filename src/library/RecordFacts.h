@@ -6,6 +6,7 @@
 #include <string>
 
 #include "records/Record.h"
+#include "review/Review.h"
 
 namespace halvik {
 
@@ -38,14 +39,17 @@ struct RecordFacts {
     // The statistics panel's numbers in the record's unit, as the window shows them; unset when
     // no reading is a real temperature.
     std::optional<double> maximum, minimum, mkt;
-    // The verdict of the review under the card's profile ("ok" or "alarm"); unset when the card
-    // has no profile or the review is not known.
-    std::optional<std::string> verdict;
+    // The verdict of the review under the profile the card is assigned ("OK" or "ALARM") and
+    // that profile's name; unset when the card has no profile (or it cannot be read).
+    std::optional<std::string> verdict, profile;
 
     bool operator==(const RecordFacts&) const = default;
 };
 
 // The content facts of a record read back (name, size and times are left for the caller).
 RecordFacts FactsOfRecord(const LoadedRecord& loaded);
+
+// Sets the verdict (and profile) of `facts` from a review of `record` under `profile`.
+void ReviewFacts(RecordFacts& facts, const Record& record, const LimitProfile& profile);
 
 }  // namespace halvik

@@ -15,6 +15,7 @@
 
 #include "fileio/OutputFile.h"
 #include "records/RecordStore.h"
+#include "review/Profiles.h"
 
 namespace halvik {
 
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bumped whenever the table changes: an index of any other version is built again.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // "Hlvk": tells Halvik's index from another program's database at the same path.
 constexpr int kApplicationId = 0x486C766B;
 // Writers wait for each other (a first indexing of a large folder takes seconds) rather than
@@ -41,7 +42,8 @@ CREATE TABLE records(
   pid TEXT, pid_hex TEXT, first_reading INTEGER, last_reading INTEGER,
   announced INTEGER, count INTEGER, complete INTEGER, intact INTEGER,
   downloaded_at INTEGER, host TEXT, unit TEXT,
-  maximum REAL, minimum REAL, mkt REAL, verdict TEXT,
+  maximum REAL, minimum REAL, mkt REAL, verdict TEXT, profile TEXT,
+  profile_key TEXT,
   PRIMARY KEY(folder, name));
 CREATE INDEX records_by_pid ON records(folder, pid_hex, first_reading);
 CREATE INDEX records_by_last ON records(folder, last_reading);
@@ -50,7 +52,7 @@ CREATE INDEX records_by_last ON records(folder, last_reading);
 constexpr const char* kColumns =
     "name, size, mtime_ns, ctime_ns, inode, problem, pid, pid_hex, first_reading, last_reading, "
     "announced, count, complete, intact, downloaded_at, host, unit, maximum, minimum, mkt, "
-    "verdict";
+    "verdict, profile";
 
 // A SQLite failure: its result code decides whether the index is damaged (built again) or the
 // failure is the user's to hear about.
@@ -93,12 +95,63 @@ bool SameFile(const RecordFacts& a, const RecordFacts& b) {
            a.inode == b.inode;
 }
 
+// The profile each card is assigned in a profile folder, looked up once per card and update.
+class CardProfiles {
+  public:
+    explicit CardProfiles(std::optional<fs::path> folder) : folder_(std::move(folder)) {}
+
+    bool Active() const { return folder_.has_value(); }
+
+    // What the verdict of the card's records depends on: the profile's name and its text ("-"
+    // for none). Unset when no profile folder is used.
+    std::optional<std::string> Key(const std::string& pid) {
+        if (!folder_)
+            return std::nullopt;
+        return Lookup(pid).key;
+    }
+    const LimitProfile* Profile(const std::string& pid) {
+        if (!folder_)
+            return nullptr;
+        const Entry& entry = Lookup(pid);
+        return entry.profile ? &*entry.profile : nullptr;
+    }
+
+  private:
+    struct Entry {
+        std::optional<LimitProfile> profile;
+        std::string key = "-";
+    };
+    const Entry& Lookup(const std::string& pid) {
+        const auto found = cards_.find(pid);
+        if (found != cards_.end())
+            return found->second;
+        Entry entry;
+        try {
+            if (const auto name = RememberedProfile(*folder_, pid)) {
+                LimitProfile profile = ResolveProfile(*name, *folder_).profile;
+                entry.key = profile.name + "\n" + ProfileText(profile);
+                entry.profile = std::move(profile);
+            }
+        } catch (const std::exception&) {
+            // A profile that is gone or cannot be read gives no verdict; the window and
+            // halvik-cli --profile say why when it is chosen.
+        }
+        return cards_.emplace(pid, std::move(entry)).first->second;
+    }
+
+    std::optional<fs::path> folder_;
+    std::map<std::string, Entry> cards_;
+};
+
 // Reads the file whose stat was just taken. Empty when it is gone by now.
 std::optional<RecordFacts> ReadFacts(const fs::path& folder, const std::string& name,
-                                     const struct stat& info) {
+                                     const struct stat& info, CardProfiles& profiles) {
     RecordFacts facts;
     try {
-        facts = FactsOfRecord(LoadRecord(folder / name));
+        const LoadedRecord loaded = LoadRecord(folder / name);
+        facts = FactsOfRecord(loaded);
+        if (const LimitProfile* profile = profiles.Profile(facts.pid))
+            ReviewFacts(facts, loaded.record, *profile);
     } catch (const std::exception& error) {
         struct stat now {};
         if (::stat((folder / name).c_str(), &now) != 0 && errno == ENOENT)
@@ -345,10 +398,15 @@ RecordFacts FactsOfRow(const IndexDatabase::Statement& row) {
     facts.mkt = row.OptionalReal(19);
     if (!row.IsNull(20))
         facts.verdict = row.Text(20);
+    if (!row.IsNull(21))
+        facts.profile = row.Text(21);
     return facts;
 }
 
-void BindFacts(IndexDatabase::Statement& insert, const std::string& folder, const RecordFacts& f) {
+// `profileKey` unset: the record was not reviewed.
+void BindFacts(IndexDatabase::Statement& insert, const std::string& folder, const RecordFacts& f,
+               const std::optional<std::string>& profileKey) {
+    insert.Bind(24, profileKey);
     insert.Bind(1, folder).Bind(2, f.name).Bind(3, f.size).Bind(4, f.modifiedNs);
     insert.Bind(5, f.changedNs).Bind(6, f.inode);
     if (!f.problem.empty()) {
@@ -361,14 +419,15 @@ void BindFacts(IndexDatabase::Statement& insert, const std::string& folder, cons
     insert.Bind(16, f.downloadedAt).Bind(17, f.host);
     insert.Bind(18, std::string(f.unit == TemperatureUnit::Fahrenheit ? "F" : "C"));
     insert.Bind(19, f.maximum).Bind(20, f.minimum).Bind(21, f.mkt).Bind(22, f.verdict);
+    insert.Bind(23, f.profile);
 }
 
 constexpr const char* kInsert =
     "INSERT OR REPLACE INTO records(folder, name, size, mtime_ns, ctime_ns, inode, problem, pid, "
     "pid_hex, first_reading, last_reading, announced, count, complete, intact, downloaded_at, "
-    "host, unit, maximum, minimum, mkt, verdict) "
+    "host, unit, maximum, minimum, mkt, verdict, profile, profile_key) "
     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, "
-    "?19, ?20, ?21, ?22)";
+    "?19, ?20, ?21, ?22, ?23, ?24)";
 
 // The `.halvik` files of `folder` with their stat. Throws LibraryError when the folder cannot be
 // listed to its end (so that nothing is dropped from the index for a listing cut short).
@@ -415,7 +474,9 @@ fs::path RecordsIndexPath() {
     return fs::path(home) / ".cache" / "halvik" / "records-index.sqlite";
 }
 
-RecordFacts ReadRecordFacts(const fs::path& folder, const std::string& name) {
+RecordFacts ReadRecordFacts(const fs::path& folder, const std::string& name,
+                            const std::optional<fs::path>& profileFolder) {
+    CardProfiles profiles(profileFolder);
     struct stat info {};
     if (::stat((folder / name).c_str(), &info) != 0) {
         RecordFacts facts;
@@ -424,7 +485,7 @@ RecordFacts ReadRecordFacts(const fs::path& folder, const std::string& name) {
             "Cannot open the record " + (folder / name).string() + ": " + SystemReason(errno);
         return facts;
     }
-    if (auto facts = ReadFacts(folder, name, info))
+    if (auto facts = ReadFacts(folder, name, info, profiles))
         return *facts;
     RecordFacts gone;
     gone.name = name;
@@ -433,8 +494,11 @@ RecordFacts ReadRecordFacts(const fs::path& folder, const std::string& name) {
     return gone;
 }
 
-RecordsIndex::RecordsIndex(fs::path indexFile, fs::path folder)
-    : indexFile_(std::move(indexFile)), folder_(std::move(folder)) {
+RecordsIndex::RecordsIndex(fs::path indexFile, fs::path folder,
+                           std::optional<fs::path> profileFolder)
+    : indexFile_(std::move(indexFile)),
+      folder_(std::move(folder)),
+      profileFolder_(std::move(profileFolder)) {
     std::error_code error;
     const fs::path canonical = fs::weakly_canonical(fs::absolute(folder_, error), error);
     folderKey_ = error ? fs::absolute(folder_).lexically_normal().string() : canonical.string();
@@ -467,20 +531,30 @@ RecordsIndex::~RecordsIndex() = default;
 namespace {
 
 IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const fs::path& folder,
-                        bool forget) {
-    std::map<std::string, RecordFacts> known;
+                        CardProfiles& profiles, bool forget) {
+    struct Known {
+        RecordFacts facts;  // name, size and times, and the pid
+        bool readable = false;
+        std::optional<std::string> profileKey;
+    };
+    std::map<std::string, Known> known;
     if (!forget) {
-        IndexDatabase::Statement rows(
-            db, "SELECT name, size, mtime_ns, ctime_ns, inode FROM records WHERE folder=?1");
+        IndexDatabase::Statement rows(db,
+                                      "SELECT name, size, mtime_ns, ctime_ns, inode, problem, pid, "
+                                      "profile_key FROM records WHERE folder=?1");
         rows.Bind(1, folderKey);
         while (rows.Step()) {
-            RecordFacts facts;
-            facts.name = rows.Text(0);
-            facts.size = rows.Int(1);
-            facts.modifiedNs = rows.Int(2);
-            facts.changedNs = rows.Int(3);
-            facts.inode = rows.Int(4);
-            known.emplace(facts.name, facts);
+            Known row;
+            row.facts.name = rows.Text(0);
+            row.facts.size = rows.Int(1);
+            row.facts.modifiedNs = rows.Int(2);
+            row.facts.changedNs = rows.Int(3);
+            row.facts.inode = rows.Int(4);
+            row.readable = rows.IsNull(5);
+            row.facts.pid = rows.Text(6);
+            if (!rows.IsNull(7))
+                row.profileKey = rows.Text(7);
+            known.emplace(row.facts.name, std::move(row));
         }
     }
 
@@ -491,15 +565,21 @@ IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const f
         TakeStat(seen, info);
         const auto found = known.find(name);
         if (found != known.end()) {
-            const bool same = SameFile(found->second, seen);
+            const Known row = std::move(found->second);
             known.erase(found);
-            if (same)
-                continue;
-            ++update.changed;
+            if (SameFile(row.facts, seen)) {
+                // The file is as indexed; its verdict may not be, when its card's profile changed.
+                if (!row.readable || !profiles.Active() ||
+                    row.profileKey == profiles.Key(row.facts.pid))
+                    continue;
+                ++update.reviewed;
+            } else {
+                ++update.changed;
+            }
         } else {
             ++update.added;
         }
-        if (auto facts = ReadFacts(folder, name, info))
+        if (auto facts = ReadFacts(folder, name, info, profiles))
             fresh.push_back(std::move(*facts));
     }
     update.removed = static_cast<int>(known.size());
@@ -512,7 +592,7 @@ IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const f
     }
     IndexDatabase::Statement insert(db, kInsert);
     for (const RecordFacts& facts : fresh) {
-        BindFacts(insert, folderKey, facts);
+        BindFacts(insert, folderKey, facts, profiles.Key(facts.pid));
         insert.Step();
         insert.Reset();
     }
@@ -521,7 +601,8 @@ IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const f
         db,
         "DELETE FROM records WHERE folder=?1 AND name=?2 AND size=?3 AND "
         "mtime_ns=?4 AND ctime_ns=?5 AND inode=?6");
-    for (const auto& [name, facts] : known) {
+    for (const auto& [name, row] : known) {
+        const RecordFacts& facts = row.facts;
         remove.Bind(1, folderKey).Bind(2, name).Bind(3, facts.size).Bind(4, facts.modifiedNs);
         remove.Bind(5, facts.changedNs).Bind(6, facts.inode);
         remove.Step();
@@ -534,8 +615,9 @@ IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const f
 }  // namespace
 
 IndexUpdate RecordsIndex::Update() {
+    CardProfiles profiles(profileFolder_);
     try {
-        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, false);
+        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, profiles, false);
         update.rebuilt = std::exchange(rebuilt_, std::string());
         return update;
     } catch (const SqlError& failure) {
@@ -550,15 +632,16 @@ IndexUpdate RecordsIndex::Update() {
             std::string ignored;
             db_ = OpenChecked(indexFile_.string(), ignored);
         }
-        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, false);
+        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, profiles, false);
         update.rebuilt = std::string("it was damaged (") + failure.what() + ")";
         return update;
     }
 }
 
 IndexUpdate RecordsIndex::Reindex() {
+    CardProfiles profiles(profileFolder_);
     try {
-        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, true);
+        IndexUpdate update = Synchronise(*db_, folderKey_, folder_, profiles, true);
         update.rebuilt = "as asked";
         return update;
     } catch (const SqlError& failure) {
@@ -627,19 +710,6 @@ std::vector<RecordFacts> RecordsIndex::List(const RecordFilter& filter) const {
     } catch (const SqlError& failure) {
         throw LibraryError("The records index " + indexFile_.string() +
                            " cannot be read: " + failure.what());
-    }
-}
-
-void RecordsIndex::Remember(const RecordFacts& facts) {
-    try {
-        IndexDatabase::WriteTransaction transaction(*db_);
-        IndexDatabase::Statement insert(*db_, kInsert);
-        BindFacts(insert, folderKey_, facts);
-        insert.Step();
-        transaction.Commit();
-    } catch (const SqlError& failure) {
-        throw LibraryError("The records index " + indexFile_.string() +
-                           " cannot be updated: " + failure.what());
     }
 }
 

@@ -29,6 +29,8 @@ std::filesystem::path RecordsIndexPath();
 // What one bring-up-to-date of the index did.
 struct IndexUpdate {
     int added = 0, changed = 0, removed = 0;
+    // Records reviewed again because the profile of their card was assigned, changed or taken.
+    int reviewed = 0;
     // Why the index was started afresh (damaged, of another version, could not be kept), or empty.
     std::string rebuilt;
 };
@@ -38,7 +40,7 @@ struct RecordFilter {
     std::optional<std::string> pid{};  // "01 02 03 04 05" as shown, or "0102030405" as in the name
     // Records with a reading at or after `since` and at or before `until` (UTC seconds).
     std::optional<std::int64_t> since{}, until{};
-    std::optional<std::string> verdict{};  // "ok" or "alarm"
+    std::optional<std::string> verdict{};  // "OK" or "ALARM"
     bool incompleteOnly = false;
     bool changedOnly = false;
 };
@@ -52,8 +54,12 @@ struct RecordFilter {
 class RecordsIndex {
   public:
     // Opens (creating or rebuilding as needed) the index at `indexFile` for `folder`. Does not
-    // read the folder: call Update. Never throws for a damaged or unwritable index file.
-    RecordsIndex(std::filesystem::path indexFile, std::filesystem::path folder);
+    // read the folder: call Update. Never throws for a damaged or unwritable index file. With a
+    // `profileFolder` (see ProfileFolderPath) each record is reviewed under the profile its card
+    // is assigned there, and reviewed again when that assignment or profile changes; without
+    // one, verdicts already in the index are kept as they are.
+    RecordsIndex(std::filesystem::path indexFile, std::filesystem::path folder,
+                 std::optional<std::filesystem::path> profileFolder = std::nullopt);
     ~RecordsIndex();
     RecordsIndex(const RecordsIndex&) = delete;
     RecordsIndex& operator=(const RecordsIndex&) = delete;
@@ -71,10 +77,6 @@ class RecordsIndex {
     // out), by name.
     std::vector<RecordFacts> List(const RecordFilter& filter = {}) const;
 
-    // Records what a fresh check of a file found (a digest recomputed by a full verify), if the
-    // file is still the one indexed.
-    void Remember(const RecordFacts& facts);
-
     const std::filesystem::path& Folder() const { return folder_; }
     // Why the index lives in memory for this run, or empty.
     const std::string& InMemoryReason() const { return inMemory_; }
@@ -85,6 +87,7 @@ class RecordsIndex {
     std::unique_ptr<IndexDatabase> db_;
     std::filesystem::path indexFile_;
     std::filesystem::path folder_;
+    std::optional<std::filesystem::path> profileFolder_;
     std::string folderKey_;
     std::string inMemory_;
     std::string rebuilt_;
@@ -92,7 +95,8 @@ class RecordsIndex {
 
 // The facts of the `.halvik` file `name` in `folder` as read now: statted then read, so a file
 // that changes in between is read again at the next update. `problem` is set when it cannot be
-// read as a record. Nothing is written.
-RecordFacts ReadRecordFacts(const std::filesystem::path& folder, const std::string& name);
+// read as a record. With a `profileFolder`, reviewed as RecordsIndex does. Nothing is written.
+RecordFacts ReadRecordFacts(const std::filesystem::path& folder, const std::string& name,
+                            const std::optional<std::filesystem::path>& profileFolder = {});
 
 }  // namespace halvik

@@ -2,11 +2,13 @@
 // What the index holds of a record is what the window shows of it, and the filters of a listing.
 
 #include <cmath>
+#include <functional>
 
 #include "LibraryFixture.h"
 #include "analysis/Statistics.h"
 #include "library/RecordFacts.h"
 #include "logger/Conversions.h"
+#include "review/Profiles.h"
 
 namespace halvik::test {
 namespace {
@@ -166,6 +168,59 @@ TEST_F(Listing, FiltersNewestFirstWithUnreadableRecordsAlwaysShown) {
     EXPECT_EQ(
         scratch.problem.find("Cannot open the record " + (folder_ / "scratch.halvik").string()), 0u)
         << scratch.problem;
+}
+
+TEST_F(Listing, VerdictsFollowTheProfileOfEachCard) {
+    const fs::path profiles = dir_ / "profiles";
+    const std::string fridge = Keep(Sample(240, 1));  // readings from 2 to about 16 °C
+    Keep(Sample(240, 2));                             // another card, with no profile
+    const std::string pid = "01 02 03 04 01";
+    auto save = [&](const char* rule, const std::optional<fs::path>& replacing = {}) {
+        return SaveProfile(profiles,
+                           {.name = "fridge", .low = {}, .high = {}, .rules = {ParseRule(rule)}},
+                           replacing);
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        int reviewed;
+        std::optional<std::string> verdict;
+    };
+    fs::path file;
+    const std::vector<Step> steps = {
+        {"no profile", [] {}, 0, std::nullopt},
+        {"assigned",
+         [&] {
+             file = save(">10");
+             RememberProfile(profiles, pid, "fridge");
+         },
+         1, "ALARM"},
+        {"profile edited", [&] { save(">50", file); }, 1, "OK"},
+        {"nothing changed", [] {}, 0, "OK"},
+        {"profile file gone", [&] { fs::remove(file); }, 1, std::nullopt},
+        {"assigned a preset", [&] { RememberProfile(profiles, pid, "refrigerated-2-8"); }, 1,
+         "ALARM"},
+        {"forgotten", [&] { RememberProfile(profiles, pid, ""); }, 1, std::nullopt},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        RecordsIndex index(index_, folder_, profiles);
+        EXPECT_EQ(index.Update().reviewed, step.reviewed);
+        for (const RecordFacts& facts : index.List()) {
+            EXPECT_EQ(facts.verdict, facts.name == fridge ? step.verdict : std::nullopt)
+                << facts.name;
+            EXPECT_EQ(facts, ReadRecordFacts(folder_, facts.name, profiles));
+        }
+    }
+    RecordsIndex(index_, folder_, profiles).Update();
+    RememberProfile(profiles, pid, "refrigerated-2-8");
+    RecordsIndex(index_, folder_, profiles).Update();
+    // A run without the profile folder neither reviews nor forgets.
+    RecordsIndex plain(index_, folder_);
+    EXPECT_EQ(plain.Update().reviewed, 0);
+    EXPECT_EQ(plain.List({.verdict = "ALARM"}).front().name, fridge);
+    EXPECT_EQ(plain.List({.verdict = "OK"}).size(), 0u);
 }
 
 }  // namespace
