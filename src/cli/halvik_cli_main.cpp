@@ -23,6 +23,7 @@
 #include "cli/Output.h"
 #include "cli/RecordArguments.h"
 #include "cli/RecordSummary.h"
+#include "cli/RecordsCommand.h"
 #include "cli/ReviewOptions.h"
 #include "cli/TimeBaseOption.h"
 #include "download/KeptDownload.h"
@@ -253,6 +254,8 @@ int main(int argc, char** argv) {
 
     bool profilesJson = false;
     CLI::App* profiles = AddProfilesCommand(app, profilesJson);
+    RecordsOptions recordsOptions;
+    CLI::App* records = AddRecordsCommand(app, recordsOptions);
 
     try {
         CheckCommandLine(app, argc, argv);
@@ -268,6 +271,8 @@ int main(int argc, char** argv) {
     try {
         if (*list)
             return ListCards(source);
+        if (*records)
+            return RunRecords(recordsOptions);
         if (*download) {
             downloadOptions.unit = UnitOf(downloadUnit);
             downloadOptions.timeBase = CallTimeBase(downloadTz);

@@ -172,7 +172,7 @@ TEST_F(Listing, FiltersNewestFirstWithUnreadableRecordsAlwaysShown) {
 
 TEST_F(Listing, VerdictsFollowTheProfileOfEachCard) {
     const fs::path profiles = dir_ / "profiles";
-    const std::string fridge = Keep(Sample(240, 1));  // readings from 2 to about 16 °C
+    const std::string fridge = Keep(Sample(240, 1));  // readings up to 15.4 °C
     Keep(Sample(240, 2));                             // another card, with no profile
     const std::string pid = "01 02 03 04 01";
     auto save = [&](const char* rule, const std::optional<fs::path>& replacing = {}) {
