@@ -15,7 +15,8 @@ namespace halvik::cli {
 
 namespace {
 
-// The long names of every option that takes a value, in every command.
+// The long names of the options of `app` that take a value (not those of its commands: one
+// command's flag may share its name with another's option).
 void ValueOptions(const CLI::App& app, std::set<std::string>& names) {
     for (const CLI::Option* option : app.get_options()) {
         if (option->get_items_expected_min() == 0 || option->get_positional())
@@ -23,8 +24,6 @@ void ValueOptions(const CLI::App& app, std::set<std::string>& names) {
         for (const std::string& name : option->get_lnames())
             names.insert("--" + name);
     }
-    for (const CLI::App* command : app.get_subcommands({}))
-        ValueOptions(*command, names);
 }
 
 void CheckValue(const std::string& option, std::string_view value, bool atEnd) {
@@ -67,16 +66,23 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 void CheckCommandLine(const CLI::App& app, int argc, const char* const* argv) {
+    std::set<std::string> options;
+    ValueOptions(app, options);
     if (argc > 1 && argv[1][0] != '-') {
         const std::string command = argv[1];
         const auto commands = app.get_subcommands({});
-        if (std::none_of(commands.begin(), commands.end(),
-                         [&command](const CLI::App* c) { return c->get_name() == command; }))
-            throw UsageError("unknown command " + EscapedName(command) +
-                             " (commands: list, download, show, export, verify, report)");
+        const auto found =
+            std::find_if(commands.begin(), commands.end(),
+                         [&command](const CLI::App* c) { return c->get_name() == command; });
+        if (found == commands.end()) {
+            std::string names;
+            for (const CLI::App* c : commands)
+                names += (names.empty() ? "" : ", ") + c->get_name();
+            throw UsageError("unknown command " + EscapedName(command) + " (commands: " + names +
+                             ")");
+        }
+        ValueOptions(**found, options);
     }
-    std::set<std::string> options;
-    ValueOptions(app, options);
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word == "--")
