@@ -4,6 +4,7 @@
 
 #include "app/Form3.h"
 #include "app/RecordReportButton.h"
+#include "app/RecordsBrowser.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -168,6 +169,9 @@ void TForm3::connectHandlers() {
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this,
             [this] { runHandler(this, [this] { openRecordDialog(); }); });
+    auto* library = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);  // the records library
+    connect(library, &QShortcut::activated, this,
+            [this] { runHandler(this, [this] { ShowRecordsBrowser(*this); }); });
     auto* exportKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(exportKey, &QShortcut::activated, this,
             [this] { runHandler(this, [this] { exportCsv(); }); });
