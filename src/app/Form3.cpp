@@ -5,6 +5,7 @@
 #include "app/Form3.h"
 #include "app/RecordReportButton.h"
 #include "app/RecordsBrowser.h"
+#include "app/TimeBaseChooser.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -157,6 +158,7 @@ void TForm3::connectHandlers() {
     on(BitBtn11, &TForm3::BitBtn11Click);
     on(BitBtn12, &TForm3::BitBtn12Click);
     recordReport = new RecordReportButton(*this);
+    timeBase = new TimeBaseChooser(*this);
     connect(RadioButton1, &QRadioButton::clicked, this,
             [this] { runHandler(this, [this] { RadioButton1Click(); }); });
     connect(RadioButton2, &QRadioButton::clicked, this,
@@ -299,6 +301,7 @@ void TForm3::showHeader(const HeaderResult& header) {
         setCaption(Label6, fromUtf8(header.pidLabel));
         setCaption(Label9, fromUtf8(header.dataPointsLabel));
         StringGrid1->refresh();
+        timeBase->headerShown();
     }
 }
 
@@ -329,7 +332,7 @@ void TForm3::Timer1Timer() {
 
 void TForm3::showReadings(const ParseResult& result) {
     StringGrid1->refresh();
-    Chart1->setReadings(result.points);
+    Chart1->setReadings(timeBase->readingsShown(result));
     if (result.hasStatistics) {
         const StatisticsCaptions& s = result.statistics;
         setCaption(Label12, fromUtf8(s.maximum));
@@ -527,7 +530,8 @@ void TForm3::exportCsv() {
     if (path.isEmpty()) {
         return;
     }
-    WriteFileAtomically(path.toStdString(), RecordCsv(*shownRecord_));  // errors: the error box
+    WriteFileAtomically(path.toStdString(),
+                        RecordCsv(*shownRecord_, timeBase->base()));  // errors: the error box
     showStatusMessage("Exported the readings to " + path);
 }
 

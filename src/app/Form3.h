@@ -178,6 +178,8 @@ class TForm3 : public QMainWindow {
     const std::optional<Record>& shownRecord() const { return shownRecord_; }
     // The "Record Report" button (RecordReportButton.cpp).
     class RecordReportButton* recordReport = nullptr;
+    // The time base the window shows times in (TimeBaseChooser.cpp).
+    class TimeBaseChooser* timeBase = nullptr;
     // Opens a report just written at `path` as the reports' buttons do.
     void openReport(const QString& path);
     // Waits until every record being kept was written (or failed).

@@ -23,8 +23,10 @@ ReadingTimeTexts CardClockTexts(const DownloadState& state, int count,
     TextCalendar calendar(state);  // throws before a header
     DownloadState clock = state;
     StartLogClock(clock);
-    texts.startYear = state.StartYearText;
-    texts.stopYear = state.StartYearText;
+    // From the header's year, as the header handler sets them: the window may have rewritten
+    // StartYearText for a zone.
+    texts.startYear = IntText(2000 + TextToInt(state.HeaderYearText));
+    texts.stopYear = texts.startYear;
     texts.dates.reserve(static_cast<std::size_t>(count));
     texts.times.reserve(static_cast<std::size_t>(count));
     texts.labels.reserve(static_cast<std::size_t>(count));

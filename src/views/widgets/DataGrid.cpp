@@ -2,6 +2,7 @@
 #include "views/widgets/DataGrid.h"
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -35,7 +36,14 @@ void drawCellText(QPainter* painter, const QRect& rect, const QString& text, con
     painter->save();
     painter->fillRect(rect, fill);
     painter->setClipRect(rect);
-    painter->setFont(font);
+    // A text wider than its cell (a time with its zone's abbreviation, an enormous reading) is
+    // drawn narrower rather than cut off: a cut-off text can read as another value.
+    QFont fitted = font;
+    const int room = rect.width() - kTextInset;
+    const int wide = QFontMetrics(font).horizontalAdvance(text);
+    if (room > 0 && wide > room)
+        fitted.setStretch(std::max(50, (font.stretch() > 0 ? font.stretch() : 100) * room / wide));
+    painter->setFont(fitted);
     painter->setPen(ink);
     painter->drawText(rect.adjusted(kTextInset, kTextInset, 0, 0),
                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
