@@ -11,6 +11,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
+#include "app/TimeBaseChooser.h"
 #include "recordreport/RecordReport.h"
 #include "records/RecordStore.h"
 
@@ -67,6 +68,7 @@ void RecordReportButton::write() {
                         ? PaperSize::Letter
                         : PaperSize::A4;
     options.locale = window_.locale;
+    options.timeBase = window_.timeBase->base();
     options.recordName = recordName.toStdString();
     options.generatedAt =
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());

@@ -133,6 +133,14 @@ bool TimeBaseChooser::choose(const QString& name) {
     return true;
 }
 
+void TimeBaseChooser::useForThisRun(const TimeBase& base) {
+    if (base != base_) {
+        base_ = base;
+        apply();
+    }
+    showChoice();
+}
+
 void TimeBaseChooser::showChoice() {
     const QSignalBlocker blocker(combo_);
     int entry = 0;

@@ -33,6 +33,9 @@ class TimeBaseChooser : public QObject {
     // zone name. An unknown name, or a zone without zone data, is refused in the error box
     // (with how to find the names) and the previous choice stays. Returns whether it was taken.
     bool choose(const QString& name);
+    // Shows `base` for this run only, leaving the remembered choice alone (reports written
+    // for halvik-cli take the card's clock, whatever the user chose in the window).
+    void useForThisRun(const TimeBase& base);
 
     // The window's hooks: a header was applied to the grid (its Date and Time columns are the
     // card's clock); readings were parsed (their chart points are returned with labels in the

@@ -26,6 +26,8 @@ void AddFullReportOptions(CLI::App& report, FullReportRequest& request) {
         ->type_name("a4|letter")
         ->check(CLI::IsMember({"a4", "letter"}))
         ->needs(full);
+    AddTimeBaseOption(report, request.tz);
+    request.tz.option->needs(full);
 }
 
 int WriteFullReport(const std::string& recordPath, const std::string& unit,
@@ -36,6 +38,7 @@ int WriteFullReport(const std::string& recordPath, const std::string& unit,
         CheckLimits(low, high);
         options.limits = RecordReportLimits{low, high};
     }
+    options.timeBase = CallTimeBase(request.tz);
     const LoadedRecord loaded = LoadForUse(recordPath);
     options.unit = ShownUnit(unit, loaded.record.unit);
     options.paper = request.paper == "letter" ? PaperSize::Letter : PaperSize::A4;

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "cli/TimeBaseOption.h"
+
 namespace halvik::cli {
 
 // `report RECORD --full FILE.pdf`: the record report, written in this process.
@@ -13,9 +15,10 @@ struct FullReportRequest {
     std::string file;
     std::optional<std::pair<double, double>> limits;
     std::string paper = "a4";
+    TimeBaseOption tz;  // the readings' times in a zone, with their offsets
 };
 
-// Adds --full, --limits and --paper to the report command.
+// Adds --full, --limits, --paper and --tz to the report command.
 void AddFullReportOptions(CLI::App& report, FullReportRequest& request);
 
 // Writes the record report of the record file `recordPath` in `unit` ("C", "F" or empty for the

@@ -57,6 +57,9 @@ struct Data {
     int announced = 0;
     std::optional<LimitAnalysis> limits;
     std::vector<int> side;  // per reading: +1 above, -1 below, 0 in range (or no limits)
+    // With a zone: the local time of every reading and of the moment after the last one.
+    TimeBase base;
+    std::vector<LocalTime> local;
 };
 
 // The locale's separators as the report's fonts can draw them: one the code page lacks (the
@@ -98,6 +101,14 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
         data.points.push_back(std::move(p));
     }
     data.side.assign(data.points.size(), 0);
+    data.base = options.timeBase;
+    if (data.first && !data.base.IsCardClock()) {
+        TimeConverter converter(data.base);
+        data.local.reserve(static_cast<std::size_t>(received) + 1);
+        for (int q = 0; q <= received; ++q)
+            data.local.push_back(
+                converter.Convert(*data.first + std::chrono::minutes(kLogIntervalMinutes * q)));
+    }
     if (options.limits) {
         data.limits = AnalyseLimits(shown, options.limits->low, options.limits->high);
         for (const Excursion& e : data.limits->excursions)
@@ -145,9 +156,38 @@ std::optional<std::chrono::sys_seconds> TimeOfReading(const Data& data, int inde
     return *data.first + std::chrono::minutes(kLogIntervalMinutes * index);
 }
 
-std::string DateTimeOf(const Data& data, int index, const LocaleSettings& locale) {
+// The date, time and (with a zone) offset texts of reading `index`: "2026-10-25", "02:30",
+// "+01:00".
+struct Stamp {
+    std::string date, time, offset;
+};
+
+std::optional<Stamp> StampOf(const Data& data, int index, const LocaleSettings& locale) {
     const auto t = TimeOfReading(data, index);
-    return t ? DateOf(*t) + " " + TimeOf(*t, locale) : std::string("-");
+    if (!t)
+        return std::nullopt;
+    if (data.base.IsCardClock())
+        return Stamp{DateOf(*t), TimeOf(*t, locale), {}};
+    const LocalTime local = index >= 0 && static_cast<std::size_t>(index) < data.local.size()
+                                ? data.local[static_cast<std::size_t>(index)]
+                                : TimeConverter(data.base).Convert(*t);
+    Stamp stamp;
+    AppendDigits(stamp.date, local.year, 4);
+    stamp.date += '-';
+    AppendDigits(stamp.date, local.month, 2);
+    stamp.date += '-';
+    AppendDigits(stamp.date, local.day, 2);
+    stamp.time = Two(local.hour) + locale.timeSeparator + Two(local.minute);
+    stamp.offset = OffsetText(local.offsetSeconds);
+    return stamp;
+}
+
+// "2026-01-12 08:00", with a zone "2026-10-25 02:30 +01:00"; "-" when the clock is not a date.
+std::string DateTimeOf(const Data& data, int index, const LocaleSettings& locale) {
+    const auto stamp = StampOf(data, index, locale);
+    if (!stamp)
+        return "-";
+    return stamp->date + " " + stamp->time + (stamp->offset.empty() ? "" : " " + stamp->offset);
 }
 
 // 14400 as "14,400"; with a decimal comma the groups are set apart by a space instead.
@@ -181,9 +221,11 @@ std::vector<RecordReportRow> RowsOf(const Data& data, const RecordReportOptions&
     for (std::size_t i = 0; i < data.points.size(); ++i) {
         RecordReportRow row;
         row.point = static_cast<int>(i) + 1;
-        const auto at = TimeOfReading(data, static_cast<int>(i));
-        row.date = at ? DateOf(*at) : "-";
-        row.time = at ? TimeOf(*at, options.locale) : "-";
+        const auto stamp = StampOf(data, static_cast<int>(i), options.locale);
+        row.date = stamp ? stamp->date : "-";
+        row.time = stamp ? stamp->time : "-";
+        if (stamp && !stamp->offset.empty())
+            row.time += " " + stamp->offset;
         row.value = data.points[i].text;
         if (data.side[i] > 0)
             row.value += " H";
@@ -297,13 +339,22 @@ class Writer {
             Text(kMargin + 120, y, "INCOMPLETE: " + counts);
             y -= 9 * 1.3f;
         }
-        y = Line(y, "Time base", "All times are the card's clock, UTC");
+        if (FData.base.IsCardClock())
+            y = Line(y, "Time base", "All times are the card's clock, UTC");
+        else
+            y = Line(y, "Time base",
+                     ZoneName() + ": local times with their offset from UTC (the card's clock)");
         y -= 6;
         y = Summary(y);
         y -= 6;
         if (FData.limits)
             y = LimitsSection(y);
         Chart(y - 6);
+    }
+
+    // "Europe/Berlin (CET/CEST)", the abbreviations of the first reading's year.
+    std::string ZoneName() const {
+        return TimeBaseName(FData.base, FData.first.value_or(FOptions.generatedAt));
     }
 
     static std::string HeaderPidOf(const Record& record) {
@@ -545,10 +596,9 @@ class Writer {
             FCanvas.LineTo(x, top);
             if (n > 0) {
                 const int index = static_cast<int>(std::lround((n - 1) * t / double(ticks)));
-                const auto at = TimeOfReading(FData, index);
+                const auto stamp = StampOf(FData, index, FOptions.locale);
                 const std::string label =
-                    at ? DateOf(*at).substr(5) + " " + TimeOf(*at, FOptions.locale)
-                       : "#" + IntText(index + 1);
+                    stamp ? stamp->date.substr(5) + " " + stamp->time : "#" + IntText(index + 1);
                 FCanvas.TextOut(x - FCanvas.TextWidth(label) / 2, bottom - 10, label);
             }
         }
@@ -648,9 +698,10 @@ class Writer {
             NewPage();
             float top = FHeight - kMargin - 14;
             Font(true, 11);
-            Text(
-                kMargin, top,
-                "Readings (" + FUnit + ")" + (FData.limits ? "   H above the range, L below" : ""));
+            Text(kMargin, top,
+                 "Readings (" + FUnit + ")" +
+                     (FData.limits ? "   H above the range, L below" : "") +
+                     (FData.base.IsCardClock() ? "" : "   times: " + ZoneName()));
             top -= 18;
             for (int g = 0; g < FLayout.columnGroups && next < rows.size(); ++g) {
                 const float x = kMargin + g * kGroupWidth;
@@ -667,7 +718,17 @@ class Writer {
                     const std::string point = IntText(row.point);
                     run.Put(x + 24 - FCanvas.TextWidth(point), y, point);
                     run.Put(x + 30, y, row.date);
-                    run.Put(x + 68, y, row.time);
+                    // A time with its offset is squeezed into its column as a wide value is.
+                    const float timeWidth = FCanvas.TextWidth(row.time);
+                    const float timeRoom = 91 - 68;
+                    if (timeWidth > timeRoom && !FData.base.IsCardClock()) {
+                        FCanvas.SetHorizontalScaling(static_cast<std::uint16_t>(
+                            std::max(1.0f, std::floor(100 * timeRoom / timeWidth))));
+                        run.Put(x + 68, y, row.time);
+                        FCanvas.SetHorizontalScaling(100);
+                    } else {
+                        run.Put(x + 68, y, row.time);
+                    }
                     // The mark stands beyond the value's right edge, so values stay aligned.
                     const bool marked = row.value.ends_with(" H") || row.value.ends_with(" L");
                     const std::string value =

@@ -15,6 +15,7 @@
 #include "logger/Reading.h"
 #include "pdf/PdfStreams.h"
 #include "records/Record.h"
+#include "timebase/TimeBase.h"
 
 namespace halvik {
 
@@ -34,6 +35,11 @@ struct RecordReportOptions {
     // The record's file name as the report shows it (no folder).
     std::string recordName;
     std::chrono::sys_seconds generatedAt{};  // UTC
+    // The clock the readings' times are shown in. The card's clock (UTC) by default; a zone
+    // gives local times with their offset from UTC and is named on page 1 and above the
+    // readings. The download and generation times stay UTC. Throws TimeBaseError when the zone
+    // is not in the database.
+    TimeBase timeBase;
 };
 
 // How the pages of a report fall: page 1, then pages continuing the excursion list, then the
@@ -64,6 +70,7 @@ void WriteRecordReport(const LoadedRecord& record, const RecordReportOptions& op
 
 // The texts a readings row shows, in the report's unit: "2026-01-12", "08:00" ("-" for both when
 // the card's clock is not a real date) and the value, with " H" above the range or " L" below.
+// With a zone the time carries its offset: "02:30 +01:00".
 struct RecordReportRow {
     int point = 0;
     std::string date;

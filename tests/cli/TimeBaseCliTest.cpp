@@ -129,6 +129,24 @@ TEST_F(CliTimeBase, ShowTextNamesTheZone) {
     EXPECT_TRUE(Has(utc.out, "first reading  2026-10-25T00:24:00Z\n")) << utc.out;
 }
 
+// The record report in a zone: local times with offsets; --tz only with --full.
+TEST_F(CliTimeBase, RecordReportInAZone) {
+    const std::string pdf = (dir_ / "zone.pdf").string();
+    const Outcome run = RunCli("report " + record_ + " --full " + pdf + " --tz Europe/Berlin");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string text = (dir_ / "zone.txt").string();
+    ASSERT_EQ(std::system(("pdftotext -layout " + pdf + " " + text).c_str()), 0);
+    const std::string report = ReadAll(text);
+    EXPECT_TRUE(Has(report, "Europe/Berlin (CET/CEST): local times")) << report;
+    EXPECT_TRUE(Has(report, "2026-10-25 02:24 +02:00")) << report;
+    EXPECT_TRUE(Has(report, "2026-10-25 02:30 +01:00")) << report;
+
+    const Outcome data = RunCli("report " + record_ + " --data " + (dir_ / "d.pdf").string() +
+                                " --tz Europe/Berlin");
+    EXPECT_EQ(data.status, 2);
+    EXPECT_TRUE(Has(data.err, "--tz requires --full")) << data.err;
+}
+
 // A zone that is no zone: exit status 2 with how to find the names, before anything is read
 // or kept.
 TEST_F(CliTimeBase, UnknownZones) {

@@ -237,6 +237,57 @@ TEST_F(RecordReportFiles, ReadingsPagesHoldEveryReadingAsTheCsvHasIt) {
         ASSERT_EQ(found[i], expected[i]) << "reading " << i + 1;
 }
 
+// With a zone every reading time is local with its offset, the two passes of the autumn hour
+// differ, and the time base is named on page 1 and above the readings; the card's clock keeps
+// today's words.
+TEST_F(RecordReportFiles, AZoneGivesLocalTimesWithOffsets) {
+    const test::HeaderFields autumn{
+        .hour = 23, .minute = 48, .second = 0, .day = 24, .month = 10, .year = 26, .count = 20};
+    Record record = test::SampleRecord(0, autumn);
+    record.readings.assign(40, 0);
+    for (std::size_t i = 0; i < 40; i += 2)
+        record.readings[i] = 0x81;  // 4.0 °C
+    record.readings[30] = 0x83;     // reading 16 (02:18 CET): 16.0 °C
+    record.complete = true;
+    RecordReportOptions options = Options();
+    options.limits = RecordReportLimits{2, 8};
+    const std::string utcPath = dir_ + "/utc.pdf", zonePath = dir_ + "/zone.pdf";
+    WriteRecordReport(Loaded(record), options, utcPath);
+    options.timeBase = TimeBase::Zone("Europe/Berlin");
+    WriteRecordReport(Loaded(record), options, zonePath);
+    ExpectQpdfClean(zonePath);
+
+    const std::vector<std::string> utc = Pages(PdfText(utcPath));
+    const std::vector<std::string> zone = Pages(PdfText(zonePath));
+    ASSERT_GE(zone.size(), 2u);
+    const auto has = [](const std::string& text, const std::string& pattern) {
+        return std::regex_search(text, std::regex(pattern));
+    };
+    EXPECT_TRUE(has(utc[0], "Time base +All times are the card's clock, UTC"));
+    EXPECT_TRUE(has(utc[0], "First reading +2026-10-24 23:48\\n"));
+    const char* page1[] = {
+        "Time base +Europe/Berlin \\(CET/CEST\\): local times with their offset from UTC",
+        "First reading +2026-10-25 01:48 \\+02:00",
+        "Last reading +2026-10-25 02:42 \\+01:00",
+        "2026-10-25 02:18 \\+01:00 +2026-10-25 02:24 \\+01:00 +6 ",  // the excursion
+        "Downloaded at +[0-9-]+T[0-9:]+Z \\(UTC\\)",
+    };
+    for (const char* pattern : page1)
+        EXPECT_TRUE(has(zone[0], pattern)) << pattern << "\n" << zone[0];
+    const char* readings[] = {
+        "times: Europe/Berlin \\(CET/CEST\\)",
+        "\\b2 +2026-10-25 +01:54 \\+02:00 +4\\.0",
+        "\\b8 +2026-10-25 +02:30 \\+02:00 +4\\.0",
+        "\\b18 +2026-10-25 +02:30 \\+01:00 +4\\.0",
+    };
+    for (const char* pattern : readings)
+        EXPECT_TRUE(has(zone[1], pattern)) << pattern << "\n" << zone[1];
+
+    options.timeBase = TimeBase::Zone("Nowhere/Town");
+    EXPECT_THROW(WriteRecordReport(Loaded(record), options, dir_ + "/none.pdf"), TimeBaseError);
+    EXPECT_FALSE(fs::exists(dir_ + "/none.pdf"));
+}
+
 // Out-of-range readings carry H or L in the text; values that are not temperatures are listed
 // as received, left out of the statistics and noted.
 TEST_F(RecordReportFiles, MarksAndImpossibleReadingsSurviveTextExtraction) {

@@ -20,6 +20,7 @@
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
+#include "app/TimeBaseChooser.h"
 #include "devicelink/linux/LinuxHidPlatform.h"
 #include "devicelink/sim/SimHidPlatform.h"
 #include "download/KeptDownload.h"
@@ -46,6 +47,7 @@ int writeReports(int argc, char** argv, const std::string& recordPath, const std
     QApplication::setApplicationName("halvik");
     halvik::SimHidPlatform noCards;  // the reports need no card
     halvik::TForm3 window(noCards);
+    window.timeBase->useForThisRun(halvik::TimeBase());  // the reports as they are, in UTC
     window.show();
     std::optional<halvik::TemperatureUnit> shownUnit;
     if (!unit.empty()) {
