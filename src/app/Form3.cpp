@@ -6,6 +6,7 @@
 #include "app/RecordReportButton.h"
 #include "app/RecordsBrowser.h"
 #include "app/TimeBaseChooser.h"
+#include "app/ReviewPanel.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -159,6 +160,7 @@ void TForm3::connectHandlers() {
     on(BitBtn12, &TForm3::BitBtn12Click);
     recordReport = new RecordReportButton(*this);
     timeBase = new TimeBaseChooser(*this);
+    reviewPanel = new ReviewPanel(*this);
     connect(RadioButton1, &QRadioButton::clicked, this,
             [this] { runHandler(this, [this] { RadioButton1Click(); }); });
     connect(RadioButton2, &QRadioButton::clicked, this,
@@ -333,6 +335,7 @@ void TForm3::Timer1Timer() {
 void TForm3::showReadings(const ParseResult& result) {
     StringGrid1->refresh();
     Chart1->setReadings(timeBase->readingsShown(result));
+    reviewPanel->clear();
     if (result.hasStatistics) {
         const StatisticsCaptions& s = result.statistics;
         setCaption(Label12, fromUtf8(s.maximum));
@@ -388,6 +391,9 @@ void TForm3::RadioButton2Click() {
 void TForm3::setUnitCaptions(bool celsius) {
     const TemperatureUnit unit = celsius ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
     Chart1->setUnit(unit);
+    if (reviewPanel) {
+        reviewPanel->redraw();
+    }
     const QString text = QString::fromUtf8(UnitText(unit));
     setCaption(Label4, text);
     setCaption(Label5, text);
@@ -422,6 +428,7 @@ void TForm3::keepRecord(const DownloadEnd& end) {
     Record record = RecordOfDownload(
         end, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     shownRecord_ = record;
+    reviewPanel->setShown(record, record.unit, true);
     shownRecordName_.clear();
     recordReport->setShown(true, {});
     setTitleFor({}, true);
@@ -494,6 +501,7 @@ bool TForm3::openRecordFile(const std::filesystem::path& path,
     setUnitCaptions(celsius);
     flow_->ShowKept(HeaderReportOf(record), record.readings, shownUnit);
     shownRecord_ = record;
+    reviewPanel->setShown(record, shownUnit, false);
     shownRecordName_ = QFile::decodeName(path.filename().string().c_str());
     setTitleFor(shownRecordName_, loaded.intact);
     recordReport->setShown(loaded.intact, shownRecordName_);

@@ -180,6 +180,8 @@ class TForm3 : public QMainWindow {
     class RecordReportButton* recordReport = nullptr;
     // The time base the window shows times in (TimeBaseChooser.cpp).
     class TimeBaseChooser* timeBase = nullptr;
+    // The limit-profile review: chooser, panel, chart lines, status (ReviewPanel.cpp).
+    class ReviewPanel* reviewPanel = nullptr;
     // Opens a report just written at `path` as the reports' buttons do.
     void openReport(const QString& path);
     // Waits until every record being kept was written (or failed).

@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The limit-profile review in the window, under Xvfb: a card with two excursions reviewed under
+// the 2-8 °C preset (lines, marks, panel figures, status bar, choosing an excursion), and the
+// window as it was once no profile is chosen again.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QChart>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QValueAxis>
+#include <filesystem>
+
+#include "AppTestSupport.h"
+#include "app/ReviewPanel.h"
+#include "review/Profiles.h"
+#include "views/widgets/DataGrid.h"
+#include "views/widgets/TemperatureChart.h"
+
+namespace halvik::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ReviewPanelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/halvik-review-window-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        // A fridge at 5 °C from 7 January 2014 09:00: 30 minutes at 9 °C from 10:00 and
+        // 18 minutes at 1 °C from 11:30.
+        std::vector<double> values;
+        auto add = [&values](double celsius, int times) {
+            values.insert(values.end(), times, celsius);
+        };
+        add(5.0, 10);
+        add(9.0, 5);
+        add(5.0, 10);
+        add(1.0, 3);
+        add(5.0, 10);
+        card = std::make_unique<SimLoggerCard>(platform, cardWith(values),
+                                               SimLoggerCard::Pace::AsFastAsRead);
+        card->Plug();
+        window = std::make_unique<TForm3>(platform);
+        window->locale = LocaleSettings{};
+        window->show();
+        ASSERT_TRUE(waitFor([&] {
+            return window->StatusBar1Panels[1]->text() == "Connected" &&
+                   !window->download.PidText.empty();
+        })) << window->Label9->text().toStdString()
+            << "|" << window->StatusBar1Panels[1]->text().toStdString();
+        window->BitBtn1->click();
+        ASSERT_TRUE(waitFor([&] { return !window->isStaging(); }, 20000));
+        window->waitForKeeping();
+        QTest::qWait(20);
+        for (const QString& e : recorder.errors())
+            ADD_FAILURE() << e.toStdString();
+        ASSERT_TRUE(window->isDownloaded()) << window->Label10->text().toStdString();
+    }
+    void TearDown() override {
+        window.reset();
+        card.reset();
+        fs::remove_all(dir_);
+    }
+
+    std::vector<double> lineLevels() const {
+        std::vector<double> levels;
+        for (QAbstractSeries* s : window->Chart1->chart()->series()) {
+            auto* line = qobject_cast<QLineSeries*>(s);
+            if (line && s->type() == QAbstractSeries::SeriesTypeLine &&
+                line != window->Chart1->readingSeries() && line != window->Chart1->series2() &&
+                line->count() == 2 && line->at(0).y() == line->at(1).y())
+                levels.push_back(line->at(0).y());
+        }
+        std::sort(levels.begin(), levels.end());
+        return levels;
+    }
+
+    fs::path dir_;
+    SimHidPlatform platform;
+    MessageRecorder recorder;
+    std::unique_ptr<SimLoggerCard> card;
+    std::unique_ptr<TForm3> window;
+};
+
+TEST_F(ReviewPanelTest, TwoExcursionsUnderThe2To8Preset) {
+    ReviewPanel& review = *window->reviewPanel;
+    const QImage before = window->grab().toImage();
+    const QString chartTitle = window->Chart1->leftAxis()->titleText();
+    ASSERT_TRUE(window->shownRecord().has_value());
+    EXPECT_FALSE(review.verdictLabel()->isVisible());
+
+    // The chooser offers no profile and every preset.
+    EXPECT_EQ(review.chooser()->itemData(0).toString(), "");
+    for (const NamedProfile& preset : PresetProfiles())
+        EXPECT_GE(review.chooser()->findData(QString::fromStdString(preset.profile.name)), 1);
+    EXPECT_FALSE(review.choose("no such profile"));
+
+    review.chooser()->setCurrentIndex(review.chooser()->findData("refrigerated-2-8"));
+    ASSERT_TRUE(review.result().has_value());
+    // The panel's figures are the library's.
+    const ReviewResult expected =
+        Review(CelsiusGridValues(window->shownRecord()->readings, 38), PresetProfiles()[2].profile);
+    const ReviewResult& got = *review.result();
+    EXPECT_EQ(got.inRangeMinutes, expected.inRangeMinutes);
+    EXPECT_EQ(got.verdict, Verdict::Alarm);
+    EXPECT_EQ(review.summaryLabel()->text(),
+              QString::fromUtf8("Range 2.0 to 8.0 \u00b0C\nTime in range 180 min (78.9 %), "
+                                "above 30 min (13.2 %), below 18 min (7.9 %)"));
+    ASSERT_EQ(review.rulesTable()->rowCount(), 2);
+    EXPECT_EQ(review.rulesTable()->item(0, 0)->text(), QString::fromUtf8("<2.0 \u00b0C"));
+    EXPECT_EQ(review.rulesTable()->item(0, 2)->text(), "07 JAN 14 11:36");
+    EXPECT_EQ(review.rulesTable()->item(1, 3)->text(), "30 min");
+    ASSERT_EQ(review.excursionsTable()->rowCount(), 2);
+    EXPECT_EQ(review.excursionsTable()->item(1, 1)->text(), "07 JAN 14 11:30");
+    EXPECT_EQ(review.excursionsTable()->item(1, 2)->text(), "07 JAN 14 11:48");
+    EXPECT_EQ(review.excursionsTable()->item(1, 4)->text(), QString::fromUtf8("1.0 \u00b0C"));
+    // The status bar.
+    EXPECT_TRUE(review.verdictLabel()->isVisible());
+    EXPECT_EQ(review.verdictLabel()->text(),
+              QString::fromUtf8(" ALARM: >8.0 \u00b0C, triggered 07 JAN 14 10:06 "));
+    EXPECT_EQ(review.button()->text(), "Limit profile: refrigerated-2-8");
+    // The chart: the range's ends and both thresholds as lines, the 8 readings outside marked.
+    EXPECT_EQ(lineLevels(), (std::vector<double>{2.0, 2.0, 8.0, 8.0}));
+    int marked = 0;
+    for (QAbstractSeries* s : window->Chart1->chart()->series())
+        if (auto* scatter = qobject_cast<QScatterSeries*>(s); scatter && scatter->markerSize() > 1)
+            marked += static_cast<int>(scatter->count());
+    EXPECT_EQ(marked, 8);
+    EXPECT_EQ(window->Chart1->readingSeries()->count(), 38);  // every reading still drawn
+    // The card is remembered with the profile.
+    EXPECT_EQ(RememberedProfile(ProfileFolderPath(), "01 02 03 04 05"), "refrigerated-2-8");
+
+    // The unit switch keeps the lines, at the values the chart draws.
+    window->RadioButton2->click();
+    EXPECT_EQ(lineLevels().size(), 4u);
+    window->RadioButton1->click();
+
+    // Screenshot of the window and the panel side by side.
+    review.panel()->show();
+    QTest::qWait(50);
+    const QImage main = window->grab().toImage();
+    const QImage panel = review.panel()->grab().toImage();
+    QImage shot(main.width() + panel.width(), std::max(main.height(), panel.height()),
+                QImage::Format_RGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    painter.drawImage(0, 0, main);
+    painter.drawImage(main.width(), 0, panel);
+    painter.end();
+    shot.save(QString(HALVIK_ARTIFACT_DIR) + "/review.png");
+    review.panel()->hide();
+
+    // No profile: the window as it was.
+    review.chooser()->setCurrentIndex(0);
+    EXPECT_FALSE(review.result().has_value());
+    EXPECT_FALSE(review.verdictLabel()->isVisible());
+    EXPECT_TRUE(lineLevels().empty());
+    EXPECT_EQ(window->Chart1->chart()->series().size(), 2);
+    EXPECT_EQ(window->Chart1->leftAxis()->titleText(), chartTitle);
+    QTest::qWait(50);
+    EXPECT_EQ(window->grab().toImage(), before);
+    EXPECT_FALSE(RememberedProfile(ProfileFolderPath(), "01 02 03 04 05").has_value());
+    EXPECT_TRUE(recorder.errors().empty());
+}
+
+TEST_F(ReviewPanelTest, ChoosingAnExcursionZoomsTheChartAndSelectsItsRows) {
+    ReviewPanel& review = *window->reviewPanel;
+    ASSERT_TRUE(review.choose("refrigerated-2-8"));
+    review.excursionsTable()->selectRow(1);
+    const DataGrid::RowRange rows = window->StringGrid1->selectedRowRange();
+    EXPECT_EQ(rows.top, 26);  // readings 26 to 28 (1-based): indices 25 to 27
+    EXPECT_EQ(rows.bottom, 28);
+    EXPECT_TRUE(window->Chart1->isZoomed());
+    const AxisRange x = window->Chart1->xRange();
+    EXPECT_LE(x.min, 25);
+    EXPECT_GE(x.max, 27);
+    EXPECT_LT(x.max - x.min, 20);
+    window->BitBtn3->click();  // undo zoom: the whole download again
+    EXPECT_FALSE(window->Chart1->isZoomed());
+}
+
+TEST_F(ReviewPanelTest, TheNextDownloadOfACardTakesItsProfile) {
+    ASSERT_TRUE(window->reviewPanel->choose("vaccine-refrigerator"));
+    EXPECT_EQ(window->reviewPanel->result()->verdict, Verdict::Ok);
+    RememberProfile(ProfileFolderPath(), "01 02 03 04 05", "frozen-food");
+    // The next time Halvik runs and downloads the card.
+    window.reset();
+    window = std::make_unique<TForm3>(platform);
+    window->locale = LocaleSettings{};
+    window->show();
+    ASSERT_TRUE(waitFor([&] {
+        return window->StatusBar1Panels[1]->text() == "Connected" &&
+               !window->download.PidText.empty();
+    }));
+    window->BitBtn1->click();
+    ReviewPanel& review = *window->reviewPanel;
+    ASSERT_TRUE(waitFor([&] { return review.result().has_value(); }, 20000));
+    window->waitForKeeping();
+    EXPECT_EQ(review.result()->profile.name, "frozen-food");
+    EXPECT_EQ(review.chooser()->currentData().toString(), "frozen-food");
+    EXPECT_EQ(review.verdictLabel()->text(),
+              QString::fromUtf8(" ALARM: >-15.0 \u00b0C, triggered 07 JAN 14 09:06 "));
+}
+
+}  // namespace
+}  // namespace halvik::testing
