@@ -294,5 +294,27 @@ TEST_F(GridTest, TheFixedColumnStaysWhenTheGridScrolls) {
     EXPECT_EQ(grid.verticalHeader()->logicalIndexAt(0), firstShown);
 }
 
+// A text wider than its cell is drawn narrower, whole, inside the cell: its right edge shows
+// the row's colour, not a letter cut in half. A text that fits is drawn as it is.
+TEST_F(GridTest, AWideTextIsDrawnNarrowerNotCutOff) {
+    fillReadings(grid.cells(), 2);
+    grid.cells().setCell(2, 1, "    02:30 WW");
+    grid.refresh();
+    grid.selectRowRange(0, 0);
+    const QImage image = grid.grab().toImage();
+    const QRect cell = grid.visualRect(grid.model()->index(1, 1));
+    const QRgb fill = rgb(grid.rowColour(1));
+    int inkAtEdge = 0, ink = 0;
+    for (int y = cell.top() + 2; y < cell.bottom() - 2; ++y) {
+        for (int x = cell.left() + 2; x <= cell.right(); ++x) {
+            const bool inked = colourAt(image, grid.viewport()->mapTo(&grid, QPoint(x, y))) != fill;
+            ink += inked ? 1 : 0;
+            inkAtEdge += inked && x >= cell.right() - 1 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(ink, 50);  // the text is there
+    EXPECT_EQ(inkAtEdge, 0);
+}
+
 }  // namespace
 }  // namespace halvik

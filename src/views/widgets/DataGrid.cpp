@@ -39,7 +39,7 @@ void drawCellText(QPainter* painter, const QRect& rect, const QString& text, con
     // A text wider than its cell (a time with its zone's abbreviation, an enormous reading) is
     // drawn narrower rather than cut off: a cut-off text can read as another value.
     QFont fitted = font;
-    const int room = rect.width() - kTextInset;
+    const int room = rect.width() - 2 * kTextInset;  // the same margin on the right
     const int wide = QFontMetrics(font).horizontalAdvance(text);
     if (room > 0 && wide > room)
         fitted.setStretch(std::max(50, (font.stretch() > 0 ? font.stretch() : 100) * room / wide));
