@@ -67,6 +67,10 @@ std::string StatisticText(long double value, const LocaleSettings& locale) {
     return FixedOneDecimalText(value, 3, locale.decimalSeparator);
 }
 
+std::string OneDecimalText(long double value, const LocaleSettings& locale) {
+    return FixedOneDecimalText(value, 40, locale.decimalSeparator);
+}
+
 std::string ElapsedText(int readingCount) {
     const int minutes = readingCount > 1 ? (readingCount - 1) * kLogIntervalMinutes : 0;
     const int days = minutes / 1440;
@@ -140,28 +144,58 @@ long double MeanKineticTemperature(std::span<const long double> celsius) {
     return Mkt(celsius, false);
 }
 
-StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {
-    if (input.values.empty())
+StatisticsNumbers ComputeStatistics(std::span<const long double> values, TemperatureUnit unit) {
+    if (values.empty())
         throw LoggerError("There are no readings to compute statistics from.");
-
-    StatisticsCaptions captions;
-    std::span<const long double> possible = input.values;
+    StatisticsNumbers numbers;
+    numbers.readings = static_cast<int>(values.size());
     std::vector<long double> kept;
-    kept.reserve(input.values.size());
-    for (std::size_t i = 0; i < input.values.size(); ++i) {
-        const long double value = input.values[i];
-        if (IsPossibleTemperature(value, input.unit)) {
-            kept.push_back(value);
+    kept.reserve(values.size());
+    long double sum = 0.0L;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const long double value = values[i];
+        if (!IsPossibleTemperature(value, unit)) {
+            numbers.leftOut.push_back({static_cast<int>(i + 1), value});
             continue;
         }
+        // Maximum and minimum are taken as the grid holds them, in double precision.
+        const auto shown = static_cast<double>(value);
+        if (!numbers.maximum || shown > *numbers.maximum)
+            numbers.maximum = shown, numbers.maximumAt = static_cast<int>(i);
+        if (!numbers.minimum || shown < *numbers.minimum)
+            numbers.minimum = shown, numbers.minimumAt = static_cast<int>(i);
+        sum += value;
+        kept.push_back(value);
+    }
+    numbers.used = static_cast<int>(kept.size());
+    if (kept.empty())
+        return numbers;
+    numbers.mean = sum / static_cast<long double>(kept.size());
+
+    // The MKT needs absolute temperatures: Fahrenheit values go to Celsius and back, so that the
+    // MKT of a Fahrenheit download is the Celsius MKT of the same readings in °F.
+    const bool fahrenheit = unit == TemperatureUnit::Fahrenheit;
+    long double mkt = Mkt(kept, fahrenheit);
+    if (fahrenheit)
+        mkt = mkt * 1.8L + 32.0L;
+    if (std::isfinite(mkt))
+        numbers.mkt = mkt;
+    return numbers;
+}
+
+StatisticsCaptions FormatStatistics(const StatisticsNumbers& numbers, const StatisticsInput& input,
+                                    const LocaleSettings& locale) {
+    StatisticsCaptions captions;
+    captions.numbers = numbers;
+    for (const StatisticsNumbers::LeftOut& reading : numbers.leftOut) {
+        const long double value = reading.value;
         captions.impossible.push_back(
-            {static_cast<int>(i + 1), std::isfinite(value) ? TemperatureText(value, locale)
-                                      : std::isnan(value)  ? std::string("not a number")
-                                      : value > 0          ? std::string("infinite")
-                                                           : std::string("minus infinite")});
+            {reading.number, std::isfinite(value) ? TemperatureText(value, locale)
+                             : std::isnan(value)  ? std::string("not a number")
+                             : value > 0          ? std::string("infinite")
+                                                  : std::string("minus infinite")});
     }
     if (!captions.impossible.empty()) {
-        possible = kept;
         const auto count = static_cast<int>(captions.impossible.size());
         captions.leftOut = IntText(count) + (count == 1 ? " reading" : " readings") +
                            " left out (not real temperatures)";
@@ -172,34 +206,19 @@ StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleS
     captions.startTime = std::string(input.firstTime);
     captions.stopDate = std::string(input.lastDate) + ",";
     captions.stopTime = std::string(input.lastTime);
+    captions.elapsed = ElapsedText(numbers.readings);
 
-    captions.elapsed = ElapsedText(static_cast<int>(input.values.size()));
-
-    if (possible.empty()) {
-        captions.maximum = "   " + std::string(kNoStatistic);
-        captions.minimum = "   " + std::string(kNoStatistic);
-        captions.mkt = kNoStatistic;
-        return captions;
-    }
-
-    // Maximum and minimum are taken as the grid holds them, in double precision.
-    double maximum = static_cast<double>(possible.front());
-    double minimum = maximum;
-    for (long double value : possible) {
-        maximum = std::max(maximum, static_cast<double>(value));
-        minimum = std::min(minimum, static_cast<double>(value));
-    }
-    captions.maximum = "   " + StatisticText(maximum, locale);
-    captions.minimum = "   " + StatisticText(minimum, locale);
-
-    // The MKT needs absolute temperatures: Fahrenheit values go to Celsius and back, so that the
-    // MKT of a Fahrenheit download is the Celsius MKT of the same readings in °F.
-    const bool fahrenheit = input.unit == TemperatureUnit::Fahrenheit;
-    long double mkt = Mkt(possible, fahrenheit);
-    if (fahrenheit)
-        mkt = mkt * 1.8L + 32.0L;
-    captions.mkt = std::isfinite(mkt) ? StatisticText(mkt, locale) : std::string(kNoStatistic);
+    auto text = [&locale](auto number) {
+        return number ? StatisticText(*number, locale) : std::string(kNoStatistic);
+    };
+    captions.maximum = "   " + text(numbers.maximum);
+    captions.minimum = "   " + text(numbers.minimum);
+    captions.mkt = text(numbers.mkt);
     return captions;
+}
+
+StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale) {
+    return FormatStatistics(ComputeStatistics(input.values, input.unit), input, locale);
 }
 
 }  // namespace halvik

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,7 +20,28 @@ struct ImpossibleReading {
     bool operator==(const ImpossibleReading&) const = default;
 };
 
-// The statistics panel's captions after a parse.
+// The statistics of one download's readings, as numbers in the download's unit.
+struct StatisticsNumbers {
+    int readings = 0;  // all of them; the elapsed time counts every one
+    // The readings that are real temperatures (IsPossibleTemperature): maximum, minimum, mean
+    // and MKT are over these. The others, by number (1 for the first reading) and value.
+    int used = 0;
+    struct LeftOut {
+        int number = 0;
+        long double value = 0;
+        bool operator==(const LeftOut&) const = default;
+    };
+    std::vector<LeftOut> leftOut;
+    // Nothing when no reading is used. Maximum and minimum are values as the grid holds them
+    // (double precision), with the index (0 for the first reading) of their first occurrence.
+    std::optional<double> maximum, minimum;
+    int maximumAt = -1, minimumAt = -1;
+    std::optional<long double> mean;
+    // Nothing also when the MKT is not a finite number (readings near the format's infinity).
+    std::optional<long double> mkt;
+};
+
+// The statistics panel's captions after a parse, and the numbers they were formatted from.
 struct StatisticsCaptions {
     std::string maximum;    // Label12: three blanks + text, "   30.0"
     std::string minimum;    // Label13: three blanks + text
@@ -37,6 +59,7 @@ struct StatisticsCaptions {
     // (empty when there are none).
     std::vector<ImpossibleReading> impossible;
     std::string impossibleMessage;
+    StatisticsNumbers numbers;
 };
 
 // Whether a value (in `unit`, as the grid shows it) can be a real temperature: a finite number
@@ -52,6 +75,10 @@ std::string ImpossibleReadingsMessage(const std::vector<ImpossibleReading>& read
 // Maximum, minimum and MKT text: rounded at one decimal or three significant digits, whichever
 // keeps fewer digits ("25.9", "100.0" for 100.4, "159.0" for 158.7).
 std::string StatisticText(long double value, const LocaleSettings& locale);
+
+// A statistic as the CLI, the CSV and the record report give it: rounded at one decimal whatever
+// its size ("100.4", "121.5"), so that a maximum never reads below a reading it was taken from.
+std::string OneDecimalText(long double value, const LocaleSettings& locale);
 
 // (count - 1) * 6 minutes as "H Hour(s),  M Minute(s)", or with "D Day(s),  " before it when a
 // day or more: 1 gives "0 Hour(s),  0 Minute(s)", 241 gives "1 Day(s),  0 Hour(s),  0 Minute(s)".
@@ -77,7 +104,17 @@ struct StatisticsInput {
     std::string_view lastDate, lastTime;    // columns 1 and 2 of row N
 };
 
-// Fills every caption. Throws LoggerError for no values. The elapsed time counts every reading.
+// The numbers of `values` (the grid's column 3 read back, in `unit`). Throws LoggerError for no
+// values. The MKT of a Fahrenheit download is the Celsius MKT of the values converted, in °F.
+StatisticsNumbers ComputeStatistics(std::span<const long double> values, TemperatureUnit unit);
+
+// The captions of `numbers` for the window and the Data Report: maximum, minimum and MKT with
+// StatisticText, "n/a" where there is no number.
+StatisticsCaptions FormatStatistics(const StatisticsNumbers& numbers, const StatisticsInput& input,
+                                    const LocaleSettings& locale);
+
+// ComputeStatistics of the input's values, then FormatStatistics. Throws LoggerError for no
+// values.
 StatisticsCaptions ComputeStatistics(const StatisticsInput& input, const LocaleSettings& locale);
 
 }  // namespace halvik

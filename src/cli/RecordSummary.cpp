@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/RecordSummary.h"
 
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -30,14 +31,14 @@ class Replay : public DownloadFlow::Sink {
         reason = "a kept download sends no commands";
         return false;
     }
-    void ShowHeader(const HeaderResult&) override {}
+    void ShowHeader(const HeaderResult& header) override { headerProblem = header.problem; }
     void ShowReadings(const ParseResult& result) override { parse = result; }
     void ShowView(const DownloadView&) override {}
     void ShowProblem(const std::string& message) override { problem = message; }
     void DownloadEnded(const DownloadEnd&) override {}
 
     ParseResult parse;
-    std::string problem;
+    std::string problem, headerProblem;
 };
 
 // A shown value, one decimal; a limit as given ("2.25", "8").
@@ -70,10 +71,17 @@ std::chrono::sys_seconds AroundTime(const RecordSummary& s) {
     return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
 }
 
-nlohmann::ordered_json StatisticJson(const RecordSummary& s, const std::string& text) {
-    if (!s.hasStatistics)
+// A statistic as JSON: the number at one decimal, null when there is none. The maximum and
+// minimum are readings and already hold one decimal; the MKT is rounded to it.
+nlohmann::ordered_json StatisticJson(const RecordSummary& s, const auto& number) {
+    if (!s.hasStatistics || !number)
         return nullptr;
-    return static_cast<double>(TextToNumber(text, "."));
+    return static_cast<double>(std::round(static_cast<long double>(*number) * 10.0L) / 10.0L);
+}
+
+// "121.5 °C", or "n/a" when no reading is a real temperature.
+std::string StatisticText(const auto& number, const std::string& unit) {
+    return number ? OneDecimalText(*number, LocaleSettings{}) + unit : std::string("n/a");
 }
 
 }  // namespace
@@ -111,12 +119,16 @@ RecordSummary SummariseRecord(const Record& record, TemperatureUnit unit) {
         for (int i = 0; i < s.count; ++i)
             s.times.push_back(*first + kReadingInterval * i);
     }
+    if (record.header.size() >= kHeaderDataLength)
+        s.headerCount = 256 * record.header[19] + record.header[20];
+    if (!replay.headerProblem.empty())
+        s.warnings.push_back(replay.headerProblem);
     s.hasStatistics = replay.parse.hasStatistics && s.count > 0;
     if (s.hasStatistics) {
-        s.maximum = Trimmed(replay.parse.statistics.maximum);
-        s.minimum = Trimmed(replay.parse.statistics.minimum);
-        s.mkt = Trimmed(replay.parse.statistics.mkt);
+        s.statistics = replay.parse.statistics.numbers;
         s.elapsed = Trimmed(replay.parse.statistics.elapsed);
+        if (!replay.parse.statistics.impossibleMessage.empty())
+            s.warnings.push_back(replay.parse.statistics.impossibleMessage);
     }
     return s;
 }
@@ -140,13 +152,15 @@ std::string SummaryText(const ShownRecord& shown) {
          std::to_string(s.count) +
              (s.complete ? " (complete)" : " of " + std::to_string(s.announced) + " (incomplete)"));
     if (s.hasStatistics) {
-        line("maximum", s.maximum + unit);
-        line("minimum", s.minimum + unit);
-        line("MKT", s.mkt + unit);
+        line("maximum", StatisticText(s.statistics.maximum, unit));
+        line("minimum", StatisticText(s.statistics.minimum, unit));
+        line("MKT", StatisticText(s.statistics.mkt, unit));
         line("elapsed", s.elapsed);
     }
     if (shown.intact)
         line("digest", *shown.intact ? "intact" : "CHANGED since the record was kept");
+    for (const std::string& warning : s.warnings)
+        line("warning", warning);
     if (shown.limits) {
         const LimitAnalysis& a = *shown.limits;
         line("limits", Number(a.low, "%g") + " to " + Number(a.high, "%g") + unit);
@@ -180,11 +194,18 @@ std::string SummaryJson(const ShownRecord& shown) {
     j["announced"] = s.announced;
     j["complete"] = s.complete;
     j["unit"] = UnitLetter(s.unit);
-    j["max"] = StatisticJson(s, s.maximum);
-    j["min"] = StatisticJson(s, s.minimum);
-    j["mkt"] = StatisticJson(s, s.mkt);
+    j["max"] = StatisticJson(s, s.statistics.maximum);
+    j["min"] = StatisticJson(s, s.statistics.minimum);
+    j["mkt"] = StatisticJson(s, s.statistics.mkt);
     j["elapsed"] = s.hasStatistics ? nlohmann::ordered_json(s.elapsed) : nullptr;
     j["intact"] = shown.intact ? nlohmann::ordered_json(*shown.intact) : nullptr;
+    j["header_count"] = s.headerCount;
+    j["clock_valid"] = s.count == 0 || !s.times.empty();
+    nlohmann::ordered_json leftOut = nlohmann::ordered_json::array();
+    for (const StatisticsNumbers::LeftOut& reading : s.statistics.leftOut)
+        leftOut.push_back(reading.number);
+    j["left_out"] = std::move(leftOut);
+    j["warnings"] = s.warnings;
     if (shown.limits) {
         const LimitAnalysis& a = *shown.limits;
         j["limits"] = {{"low", a.low}, {"high", a.high}};

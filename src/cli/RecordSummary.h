@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/Limits.h"
+#include "analysis/Statistics.h"
 #include "logger/Reading.h"
 #include "records/Record.h"
 #include "review/Review.h"
@@ -27,7 +28,16 @@ struct RecordSummary {
     std::vector<std::chrono::sys_seconds> times;
     std::vector<double> values;  // the shown values (column 3 read back)
     bool hasStatistics = false;
-    std::string maximum, minimum, mkt, elapsed;  // the statistics panel's texts, trimmed
+    // The statistics' numbers (maximum, minimum and MKT are missing when no reading is a real
+    // temperature) and the elapsed time as the window says it.
+    StatisticsNumbers statistics;
+    std::string elapsed;
+    // The readings the header announces before the cut at kMaxReadings.
+    int headerCount = 0;
+    // What the window says about the download besides the statistics: a header announcing more
+    // readings than a card holds, a first-reading clock that is no real time, readings left out
+    // of the statistics. One sentence each.
+    std::vector<std::string> warnings;
 };
 
 // Replays `record` in `unit`. Throws std::runtime_error when the record's bytes cannot be shown

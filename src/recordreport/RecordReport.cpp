@@ -304,8 +304,9 @@ class Writer {
         return y - size * 1.3f;
     }
 
+    // One decimal whatever the size, so a maximum never reads below the reading it is.
     std::string Stat(long double v) const {
-        return StatisticText(v, FOptions.locale) + " " + FUnit;
+        return OneDecimalText(v, FOptions.locale) + " " + FUnit;
     }
 
     void FirstPage() {
@@ -379,36 +380,23 @@ class Writer {
         y = Line(y, "Interval", IntText(kLogIntervalMinutes) + " minutes");
         y = Line(y, "Points", CountText(n, FOptions.locale));
         y = Line(y, "Elapsed", ElapsedText(n));
-        int maxAt = -1, minAt = -1, possible = 0;
-        long double sum = 0;
-        std::vector<long double> celsius;
-        for (int i = 0; i < n; ++i) {
-            const Point& p = FData.points[static_cast<std::size_t>(i)];
-            if (!p.possible)
-                continue;
-            ++possible;
-            sum += p.value;
-            celsius.push_back(FOptions.unit == TemperatureUnit::Fahrenheit ? (p.value - 32) / 1.8L
-                                                                           : p.value);
-            if (maxAt < 0 || p.value > FData.points[static_cast<std::size_t>(maxAt)].value)
-                maxAt = i;
-            if (minAt < 0 || p.value < FData.points[static_cast<std::size_t>(minAt)].value)
-                minAt = i;
-        }
+        std::vector<long double> values;
+        values.reserve(FData.points.size());
+        for (const Point& p : FData.points)
+            values.push_back(p.value);
+        const StatisticsNumbers numbers = ComputeStatistics(values, FOptions.unit);
+        const int possible = numbers.used;
         if (possible == 0) {
             y = Line(y, "Statistics", "n/a: no reading is a real temperature");
         } else {
             y = Line(y, "Maximum",
-                     Stat(FData.points[static_cast<std::size_t>(maxAt)].value) + "   first at " +
-                         DateTimeOf(FData, maxAt, FOptions.locale));
+                     Stat(*numbers.maximum) + "   first at " +
+                         DateTimeOf(FData, numbers.maximumAt, FOptions.locale));
             y = Line(y, "Minimum",
-                     Stat(FData.points[static_cast<std::size_t>(minAt)].value) + "   first at " +
-                         DateTimeOf(FData, minAt, FOptions.locale));
-            y = Line(y, "Arithmetic mean", Stat(sum / possible));
-            long double mkt = MeanKineticTemperature(celsius);
-            if (FOptions.unit == TemperatureUnit::Fahrenheit)
-                mkt = mkt * 1.8L + 32;
-            y = Line(y, "MKT", Stat(mkt));
+                     Stat(*numbers.minimum) + "   first at " +
+                         DateTimeOf(FData, numbers.minimumAt, FOptions.locale));
+            y = Line(y, "Arithmetic mean", Stat(*numbers.mean));
+            y = Line(y, "MKT", numbers.mkt ? Stat(*numbers.mkt) : std::string("n/a"));
         }
         if (possible < n) {
             Font(true, 9, kRed);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "TestLocales.h"
@@ -302,6 +303,89 @@ TEST(ComputeStatistics, ImpossibleReadingsAreLeftOutAndCounted) {
             for (const char* bad : {"INF", "inf", "NAN", "nan", "e+", "E+"})
                 EXPECT_EQ(caption.find(bad), std::string::npos) << caption;
         }
+    }
+}
+
+// The numbers behind the captions: what the CLI, the CSV and the record report print, where the
+// window keeps three significant digits ("100.0" for 100.4).
+TEST(ComputeStatistics, NumbersBehindTheCaptions) {
+    struct Case {
+        const char* name;
+        std::vector<long double> values;
+        TemperatureUnit unit;
+        std::optional<double> maximum, minimum;
+        int maximumAt, minimumAt, used;
+        const char* mkt;  // OneDecimalText, "" for none
+        const char* maximumCaption;
+    };
+    const Case cases[] = {
+        {"hundred and above",
+         {100.4L, 121.5L, 99.9L, 121.5L},
+         TemperatureUnit::Celsius,
+         121.5,
+         99.9,
+         1,
+         2,
+         4,
+         "114.1",
+         "   122.0"},
+        {"minimum first of equals",
+         {5.0L, 4.0L, 4.0L},
+         TemperatureUnit::Celsius,
+         5.0,
+         4.0,
+         0,
+         1,
+         3,
+         "4.3",
+         "   5.0"},
+        {"left out",
+         {-274.0L, 20.0L, 3.403e38L},
+         TemperatureUnit::Celsius,
+         20.0,
+         20.0,
+         1,
+         1,
+         1,
+         "20.0",
+         "   20.0"},
+        {"none left",
+         {-274.0L},
+         TemperatureUnit::Celsius,
+         std::nullopt,
+         std::nullopt,
+         -1,
+         -1,
+         0,
+         "",
+         "   n/a"},
+        {"fahrenheit",
+         {212.4L, 250.7L},
+         TemperatureUnit::Fahrenheit,
+         250.7,
+         212.4,
+         1,
+         0,
+         2,
+         "237.5",
+         "   251.0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StatisticsNumbers n = ComputeStatistics(c.values, c.unit);
+        EXPECT_EQ(n.readings, static_cast<int>(c.values.size()));
+        EXPECT_EQ(n.used, c.used);
+        EXPECT_EQ(n.leftOut.size(), c.values.size() - static_cast<std::size_t>(c.used));
+        EXPECT_EQ(n.maximum, c.maximum);
+        EXPECT_EQ(n.minimum, c.minimum);
+        EXPECT_EQ(n.maximumAt, c.maximumAt);
+        EXPECT_EQ(n.minimumAt, c.minimumAt);
+        EXPECT_EQ(n.mkt ? OneDecimalText(*n.mkt, test::English()) : "", c.mkt);
+        // The captions are formatted from the same numbers.
+        const StatisticsCaptions captions =
+            FormatStatistics(n, WorkedExample(c.values, c.unit), test::German());
+        EXPECT_EQ(captions.maximum, test::WithSeparator(c.maximumCaption, test::German()));
+        EXPECT_EQ(captions.numbers.mkt, n.mkt);
     }
 }
 

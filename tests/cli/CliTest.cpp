@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -628,6 +629,74 @@ TEST_F(Cli, ShowTextWithLimits) {
                     "excursion      below 2026-01-12T08:18:00Z to 2026-01-12T08:24:00Z, "
                     "6 min, peak 1.5 \u00b0C\n"))
         << run.out;
+}
+
+// show says in its text and JSON what the window says of a download: statistics of 100 and above
+// at one decimal (the window's captions keep three digits), no statistics when no reading is a
+// temperature, readings left out, a header announcing more than a card holds, a clock that is
+// no real time.
+TEST_F(Cli, ShowSaysWhatTheWindowSays) {
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        std::function<void(Record&)> change;
+        std::vector<std::string> text;  // lines of the text output
+        nlohmann::json json;            // members of the JSON output
+    };
+    const auto none = [](Record&) {};
+    const Case cases[] = {
+        {"hundreds",
+         {100.5, 99.5, 98.0},
+         none,
+         {"maximum        100.5 \u00b0C\n", "minimum        98.0 \u00b0C\n",
+          "MKT            99.4 \u00b0C\n"},
+         {{"max", 100.5}, {"min", 98.0}, {"mkt", 99.4}, {"warnings", nlohmann::json::array()}}},
+        {"no reading is a temperature",
+         {-300.0, -300.0},
+         none,
+         {"maximum        n/a\n", "MKT            n/a\n",
+          "warning        2 readings cannot be real temperatures"},
+         {{"max", nullptr}, {"min", nullptr}, {"mkt", nullptr}, {"left_out", {1, 2}}}},
+        {"one left out",
+         {4.0, -300.0, 5.0},
+         none,
+         {"maximum        5.0 \u00b0C\n",
+          "warning        1 reading cannot be a real temperature (not a finite number, or below "
+          "absolute zero)."},
+         {{"max", 5.0}, {"min", 4.0}, {"left_out", {2}}}},
+        {"header announces 20000",
+         {4.0},
+         [](Record& r) {
+             r.header[19] = 20000 >> 8;
+             r.header[20] = 20000 & 0xFF;
+             r.readings.resize(2 * 14400, 0x80);
+         },
+         {"readings       14400 (complete)\n", "warning        The card's header announces 20000"},
+         {{"announced", 14400}, {"header_count", 20000}}},
+        {"clock that is no time",
+         {4.0, 5.0},
+         [](Record& r) { r.header[9] = 13; },
+         {"first reading  unknown\n", "warning        The card's header gives an impossible time"},
+         {{"first_reading", nullptr}, {"clock_valid", false}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Record record = LoadRecord(Download(Card("card.bin", c.values))).record;
+        c.change(record);
+        const fs::path path = dir_ / "shown.halvik";
+        std::ofstream(path, std::ios::binary) << RecordText(record);
+        Outcome run = RunCli("show " + path.string());
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (const std::string& line : c.text)
+            EXPECT_TRUE(Has(run.out, line)) << run.out;
+        run = RunCli("show --json " + path.string());
+        EXPECT_EQ(run.status, 0) << run.err;
+        const auto j = nlohmann::json::parse(run.out);
+        for (const auto& [name, value] : c.json.items())
+            EXPECT_EQ(j[name], value) << name;
+        EXPECT_EQ(j["warnings"].empty(), c.json.contains("warnings"));
+        fs::remove_all(records_);
+    }
 }
 
 TEST_F(Cli, ShowJsonShape) {

@@ -335,6 +335,22 @@ TEST_F(RecordReportFiles, MarksAndImpossibleReadingsSurviveTextExtraction) {
     EXPECT_NE(text.find("Action taken"), std::string::npos);
 }
 
+// Statistics of 100 and above at one decimal, where the window's captions keep three digits
+// ("101.0" for 100.5): the maximum is the reading itself.
+TEST_F(RecordReportFiles, StatisticsOfAHundredAndAboveKeepTheirDecimal) {
+    // 100.5, 99.5 °C
+    const Record record = RecordOf({{0x85, 0x49}, {0x85, 0x47}}, 2, true);
+    const std::string path = dir_ + "/hundred.pdf";
+    WriteRecordReport(Loaded(record), Options(), path);
+    std::string text;  // runs of blanks as one
+    for (const char c : PdfText(path))
+        if (c != ' ' || text.empty() || text.back() != ' ')
+            text += c;
+    for (const char* line :
+         {"Maximum 100.5 °C", "Minimum 99.5 °C", "Arithmetic mean 100.0 °C", "MKT 100.0 °C"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
 // Page 1 rendered: the series colour lies inside the chart box and the limit lines' colour at
 // the rows their values give.
 TEST_F(RecordReportFiles, ChartShowsTheSeriesAndTheLimitLinesWhereTheyBelong) {
