@@ -157,8 +157,12 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     }
     const bool ran = session.DownloadAll(options.unit);
     bar.Done();
-    for (const std::string& message : problems)
+    // The window's advice to press DOWNLOAD reads, in a terminal, as running the command again.
+    for (std::string message : problems) {
+        if (const auto at = message.find(" Press DOWNLOAD to try again."); at != message.npos)
+            message.replace(at, std::string::npos, " Run the download again.");
         Problem(where + ": " + message);
+    }
     if (!ran) {
         if (problems.empty())
             Problem(where + ": the card holds no readings; nothing was kept");
@@ -173,15 +177,21 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     if (kept.alreadyKept)
         Problem(EscapedName(kept.path.string()) + ": this download was already kept");
 
-    // With the CSV on standard output the summary goes to standard error.
+    // With the CSV on standard output the summary goes to standard error. A CSV that cannot be
+    // written is said after the summary and the record's name: the record was kept all the same.
     std::FILE* summaryOut = stdout;
+    std::string csvProblem;
     if (options.csv) {
-        const std::string csv = RecordCsv(record, options.timeBase);
-        if (*options.csv == "-") {
-            WriteStdout(csv);
-            summaryOut = stderr;
-        } else {
-            WriteFileAtomically(*options.csv, csv);
+        try {
+            const std::string csv = RecordCsv(record, options.timeBase);
+            if (*options.csv == "-") {
+                summaryOut = stderr;
+                WriteStdout(csv);
+            } else {
+                WriteFileAtomically(*options.csv, csv);
+            }
+        } catch (const std::exception& e) {
+            csvProblem = e.what();
         }
     }
     ShownRecord shown;
@@ -193,6 +203,11 @@ int DownloadCard(const CardSource& source, const DownloadOptions& options) {
     std::fprintf(summaryOut, "record: %s\n", EscapedName(kept.path.string()).c_str());
     if (options.review.failOnAlarm && !shown.review)
         Problem("--fail-on-alarm: no limit profile applies to this card");
+    if (!csvProblem.empty()) {
+        std::fflush(summaryOut);
+        Problem(csvProblem);
+        return 2;
+    }
     if (options.review.failOnAlarm && (!shown.review || shown.review->verdict == Verdict::Alarm))
         return 1;
     return record.complete ? 0 : 1;

@@ -123,6 +123,7 @@ int Report(const std::string& path, const std::string& data, const std::string& 
         arguments.insert(arguments.end(), {"--report-chart", chart});
     if (!unit.empty())
         arguments.insert(arguments.end(), {"--report-unit", unit});
+    arguments.push_back("--");  // a record name may start with a dash
     arguments.push_back(path);
     std::vector<char*> argv;
     for (std::string& argument : arguments)
@@ -145,7 +146,9 @@ int Report(const std::string& path, const std::string& data, const std::string& 
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// Everything but the final check of standard output.
+int Main(int argc, char** argv) {
+    GuardStandardStreams();
     CLI::App app{
         "halvik-cli: downloads a logger card and keeps its record, and shows, checks and exports "
         "kept records. Exit status: 0 success, 1 a finding (a changed record, an incomplete "
@@ -313,4 +316,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     return 2;
+}
+
+int main(int argc, char** argv) {
+    return CheckedExit(Main(argc, argv));
 }

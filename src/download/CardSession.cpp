@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/CardSession.h"
 
+#include <algorithm>
+
 #include <poll.h>
 
 #include <stdexcept>
@@ -68,6 +70,12 @@ std::vector<CardSession::Card> CardSession::Cards() {
 void CardSession::Connect(const std::string& path) {
     Disconnect();
     const std::vector<Card> cards = Cards();
+    // A named node that is no card's (a typo, /etc/passwd) is said as such, before whether any
+    // card is plugged in.
+    if (!path.empty() && std::none_of(cards.begin(), cards.end(),
+                                      [&path](const Card& card) { return card.path == path; }))
+        throw std::runtime_error(path + ": not a logger card" +
+                                 (cards.empty() ? "; no logger card is plugged in" : ""));
     if (cards.empty())
         throw std::runtime_error("no logger card is plugged in");
     if (path.empty() && cards.size() > 1) {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>  // rename, renameat2
 #include <cstdlib>
 #include <cstring>
@@ -165,14 +166,29 @@ fs::path RecordFolderPath() {
 }
 
 fs::path RecordFolder() {
+    // Without a home, RecordFolderPath falls back to the current folder: records would then be
+    // scattered wherever the program happened to run.
+    const std::string dataHome = Environment("XDG_DATA_HOME"), home = Environment("HOME");
+    if (Environment("HALVIK_RECORDS_DIR").empty() && !dataHome.starts_with('/') &&
+        !home.starts_with('/'))
+        throw RecordError(
+            "There is no records folder: HOME is not set. Set HALVIK_RECORDS_DIR to the folder "
+            "the records are to be kept in.");
     const fs::path folder = RecordFolderPath();
+    const std::string name = EscapedName(folder.string());
     std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(folder, error)) && !fs::exists(folder, error))
+        throw RecordError("The records folder " + name + " is a symbolic link to " +
+                          EscapedName(fs::read_symlink(folder, error).string()) +
+                          ", which does not exist.");
+    if (fs::exists(folder, error) && !fs::is_directory(folder, error))
+        throw RecordError("The records folder " + name + " is a file, not a folder.");
     fs::create_directories(folder, error);
     if (error)
-        throw RecordError("The records folder " + folder.string() +
+        throw RecordError("The records folder " + name +
                           " could not be created: " + SystemReason(error.value()));
     if (!fs::is_directory(folder, error))
-        throw RecordError("The records folder " + folder.string() + " is not a folder.");
+        throw RecordError("The records folder " + name + " is not a folder.");
     return folder;
 }
 
@@ -198,8 +214,27 @@ std::string RecordFileName(const Record& record) {
     return name;
 }
 
+// Removes the temporary files (".NAME.halvik.TAG.tmp") that a write killed part way left in
+// `folder`, once they are a day old: a write still running is never that slow. Anything else,
+// and anything that is not a plain file, is left alone; a failure is not reported.
+static void RemoveStaleTemporaryFiles(const fs::path& folder) {
+    std::error_code error;
+    const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with('.') || !name.ends_with(".tmp") ||
+            name.find(std::string(kExtension) + ".") == std::string::npos)
+            continue;
+        std::error_code entryError;
+        if (it->is_regular_file(entryError) && !it->is_symlink(entryError) &&
+            it->last_write_time(entryError) < dayAgo && !entryError)
+            fs::remove(it->path(), entryError);
+    }
+}
+
 KeptRecord KeepRecord(const Record& record, const fs::path& folder) {
     const std::string text = RecordText(record);  // refuses a record that could not be read back
+    RemoveStaleTemporaryFiles(folder);
     std::string base = RecordFileName(record);
     base.resize(base.size() - kExtension.size());
 

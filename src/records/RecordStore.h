@@ -15,7 +15,8 @@ namespace halvik {
 std::filesystem::path RecordFolderPath();
 
 // RecordFolderPath(), created (with its parents) when missing. Throws RecordError naming the
-// folder when it cannot be created or is not a folder.
+// folder when it cannot be created, is a file or a symbolic link to nothing, and naming
+// HALVIK_RECORDS_DIR when there is no home to keep records under (HOME unset or relative).
 std::filesystem::path RecordFolder();
 
 // "<PID as 10 hex digits>_<first reading as YYYYMMDDTHHMMZ>_<count>.halvik", for example
@@ -38,7 +39,8 @@ struct KeptRecord {
 // renamed into place, then the folder is synced; when anything fails (folder not writable, disk
 // full, file size limit) no file is left behind and RecordError says which file could not be
 // written and why. Safe to call from any thread; takes tens of milliseconds with the syncs, so
-// the window runs it off its main thread.
+// the window runs it off its main thread. Temporary files a killed write left in `folder` are
+// removed once they are a day old.
 KeptRecord KeepRecord(const Record& record, const std::filesystem::path& folder);
 
 // Writes `text` to the output `path` (a CSV export, for example) as OutputFile does: a regular

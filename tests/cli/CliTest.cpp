@@ -52,10 +52,11 @@ class Cli : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir_); }
 
     // Runs halvik-cli with `args` (a shell word list; the test's paths hold no blanks).
-    Outcome RunCli(const std::string& args) {
+    Outcome RunCli(const std::string& args, const fs::path& in = {}) {
         const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
         // A hang becomes a failure (status 124) instead of a stuck test run.
-        const std::string command = "timeout 120 " + std::string(HALVIK_CLI) + " " + args + " >" +
+        const std::string command = (in.empty() ? "" : "cd " + in.string() + " && ") +
+                                    "timeout 120 " + std::string(HALVIK_CLI) + " " + args + " >" +
                                     out.string() + " 2>" + err.string() + " </dev/null";
         const int raw = std::system(command.c_str());
         Outcome run;
@@ -158,7 +159,9 @@ TEST_F(Cli, UsageAndInputErrors) {
         {"download --sim " + card + " --pace slow", 2, "", "unknown pace 'slow'"},
         {"download --sim " + (dir_ / "none.bin").string(), 2, "", (dir_ / "none.bin").string()},
         {"download --sim " + card + " --card /dev/hidraw99", 2, "",
-         "/dev/hidraw99: no logger card there"},
+         "/dev/hidraw99: not a logger card"},
+        {"download --card /etc/passwd", 2, "",
+         "/etc/passwd: not a logger card; no logger card is plugged in"},
         {"download --sim " + card + " --unit X", 2, "", "--unit"},
         {"download --pace usb-fs", 2, "", "--pace requires --sim"},
         {"show " + record + " --limits 2,5:8", 2, "", "decimal separator as \".\""},
@@ -361,7 +364,7 @@ TEST_F(Cli, NothingToKeep) {
     run = RunCli("download --sim " + DayCard());
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(
-        Has(run.err, "The records folder " + (dir_ / "file").string() + " could not be created"))
+        Has(run.err, "The records folder " + (dir_ / "file").string() + " is a file, not a folder"))
         << run.err;
 }
 
@@ -523,6 +526,86 @@ TEST_F(Cli, OutputDevicesAreWrittenNotReplaced) {
         EXPECT_EQ(ReadAll(kept), "kept\n");
         EXPECT_EQ(ReadAll(out), c.csvOnStdout ? csv : "");
         fs::remove(kept);
+    }
+}
+
+// Output that is lost is never a success: every command with standard output closed, and (as
+// root, in a private /dev) full, exits 2 and says so. The download's record is kept all the same.
+TEST_F(Cli, LostStandardOutputIsAnError) {
+    const std::string card = DayCard();
+    const std::string record = (dir_ / "kept.halvik").string();
+    fs::copy_file(Download(card), record);
+    const std::string cli = HALVIK_CLI;
+    const bool privateDev = ::geteuid() == 0 && std::system("unshare -m true 2>/dev/null") == 0;
+    const std::string commands[] = {"verify " + record,       "show " + record,
+                                    "show --json " + record,  "list --sim " + card,
+                                    "download --sim " + card, "export " + record + " --csv -"};
+    for (const std::string redirect : {">&-", ">/dev/full"}) {
+        const bool full = redirect == ">/dev/full";
+        if (full && !privateDev)
+            continue;  // a real /dev is left alone
+        for (const std::string& command : commands) {
+            SCOPED_TRACE(command + " " + redirect);
+            fs::remove_all(records_);
+            const fs::path err = dir_ / "stderr";
+            const std::string run = cli + " " + command + " " + redirect + " 2>" + err.string();
+            const std::string script =
+                full ? "unshare -m sh -c 'mount --make-rprivate / && mount -t tmpfs none /dev && "
+                       "mknod -m 666 /dev/full c 1 7 && mknod -m 666 /dev/null c 1 3 || exit 99; " +
+                           run + "' </dev/null"
+                     : run + " </dev/null";
+            const int raw = std::system(script.c_str());
+            ASSERT_TRUE(WIFEXITED(raw));
+            EXPECT_EQ(WEXITSTATUS(raw), 2) << ReadAll(err);
+            EXPECT_TRUE(Has(ReadAll(err), "halvik-cli: standard output could not be written"))
+                << ReadAll(err);
+            if (command.starts_with("download")) {
+                EXPECT_FALSE(fs::is_empty(records_));
+            }
+        }
+    }
+}
+
+// A CSV that cannot be written comes after the summary and the record's name: the record was
+// kept, and the script learns both.
+TEST_F(Cli, DownloadCsvThatCannotBeWrittenAfterTheRecordIsKept) {
+    const std::string csv = (dir_ / "no-such-folder" / "readings.csv").string();
+    const Outcome run = RunCli("download --sim " + DayCard() + " --csv " + csv);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Has(run.out, "maximum")) << run.out;
+    const std::string record = RecordLine(run.out);
+    EXPECT_TRUE(fs::exists(record)) << run.out;
+    EXPECT_TRUE(Has(run.err, csv + " could not be written: No such file or directory")) << run.err;
+}
+
+// Where the records go, and why they cannot: no home, a file or a dangling link in the folder's
+// place. Nothing is kept anywhere else.
+TEST_F(Cli, RecordsFolderThatCannotBe) {
+    const std::string card = DayCard();
+    std::ofstream(dir_ / "file") << "x";
+    fs::create_symlink(dir_ / "nowhere", dir_ / "dangling");
+    struct Case {
+        std::string env;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"env -u HALVIK_RECORDS_DIR -u XDG_DATA_HOME -u HOME",
+         "HOME is not set. Set HALVIK_RECORDS_DIR"},
+        {"env HALVIK_RECORDS_DIR=" + (dir_ / "file").string(),
+         (dir_ / "file").string() + " is a file, not a folder"},
+        {"env HALVIK_RECORDS_DIR=" + (dir_ / "dangling").string(),
+         "is a symbolic link to " + (dir_ / "nowhere").string() + ", which does not exist"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.env);
+        const fs::path err = dir_ / "stderr";
+        const std::string command = "cd " + dir_.string() + " && " + c.env + " " + HALVIK_CLI +
+                                    " download --sim " + card + " >/dev/null 2>" + err.string();
+        const int raw = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2);
+        EXPECT_TRUE(Has(ReadAll(err), c.err)) << ReadAll(err);
+        EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+        EXPECT_FALSE(fs::exists(dir_ / ".local"));
     }
 }
 
@@ -750,6 +833,12 @@ TEST_F(Cli, ReportWritesTheTwoPdfFilesOrSaysWhyNot) {
     EXPECT_EQ(run.status, 0) << run.err;
     fs::remove(data);
     run = RunCli("report " + latin1.string() + " --data " + data.string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadAll(data).rfind("%PDF-1.2", 0), 0u);
+    // A record named like an option, given after "--".
+    fs::copy_file(record, dir_ / "-dash.halvik");
+    fs::remove(data);
+    run = RunCli("report --data " + data.string() + " -- -dash.halvik", dir_);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadAll(data).rfind("%PDF-1.2", 0), 0u);
 }

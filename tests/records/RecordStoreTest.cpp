@@ -289,6 +289,31 @@ TEST_F(RecordFolderTest, HostileFileUnderTheNameIsPassedOver) {
     EXPECT_EQ(LoadRecord(kept.path).record, record);
 }
 
+// What a killed write left behind goes once it is a day old; everything else stays.
+TEST_F(RecordFolderTest, StaleTemporaryFilesAreRemovedWhenTheFolderIsNextWritten) {
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(25);
+    const struct {
+        const char* name;
+        bool old, stays;
+    } cases[] = {
+        {".0102030405_20260112T0800Z_3.halvik.77-1-0.tmp", true, false},
+        {".0102030405_20260112T0800Z_3.halvik.77-1-1.tmp", false, true},  // may still be written
+        {".notes.txt.77-1-0.tmp", true, true},                            // not a record's
+        {"0102030405_20260112T0800Z_3.halvik.tmp", true, true},           // not hidden
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir_ / c.name, "part");
+        if (c.old)
+            fs::last_write_time(dir_ / c.name, old);
+    }
+    fs::create_directory(dir_ / ".folder.halvik.1-1-1.tmp");
+    fs::last_write_time(dir_ / ".folder.halvik.1-1-1.tmp", old);
+    KeepRecord(SampleRecord(5), dir_);
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(dir_ / c.name), c.stays) << c.name;
+    EXPECT_TRUE(fs::is_directory(dir_ / ".folder.halvik.1-1-1.tmp"));
+}
+
 TEST_F(RecordFolderTest, DiskFullPartWayLeavesNoFile) {
     const Record record = SampleRecord(kMaxReadings);  // about 58 kB
     const std::string result = InChild([this, &record] {
