@@ -59,10 +59,7 @@ class RecordsBrowserTest : public ::testing::Test {
     }
     // Card `pid`'s download of `count` readings, all starting on 12 January 2026 at 08:00.
     std::string Keep(std::uint8_t pid, int count) {
-        test::HeaderFields fields{
-            .hour = 8, .minute = 0, .second = 0, .day = 12, .month = 1, .year = 26, .count = count};
-        fields.pid[4] = pid;
-        Record record = test::SampleRecord(count, fields);
+        Record record = test::CardSample(count, pid, 12);
         for (std::size_t i = 1; i < record.readings.size(); i += 2)
             record.readings[i] = static_cast<std::uint8_t>(record.readings[i] + 16 * pid);
         return KeepRecord(record, records_).path.filename().string();

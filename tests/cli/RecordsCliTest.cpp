@@ -64,17 +64,6 @@ class RecordsCli : public ::testing::Test {
         return names;
     }
 
-    static Record Sample(int count, std::uint8_t pid, int day, int hour = 8) {
-        HeaderFields fields{.hour = hour,
-                            .minute = 0,
-                            .second = 0,
-                            .day = day,
-                            .month = 1,
-                            .year = 26,
-                            .count = count};
-        fields.pid[4] = pid;
-        return SampleRecord(count, fields);
-    }
     std::string Keep(const Record& record) {
         return KeepRecord(record, folder_).path.filename().string();
     }
@@ -95,13 +84,13 @@ class RecordsCli : public ::testing::Test {
 };
 
 TEST_F(RecordsCli, FiltersAndJson) {
-    const std::string early = Keep(Sample(240, 1, 10));
-    const std::string late = Keep(Sample(240, 1, 12));
-    Record stopped = Sample(240, 2, 11);
+    const std::string early = Keep(CardSample(240, 1, 10));
+    const std::string late = Keep(CardSample(240, 1, 12));
+    Record stopped = CardSample(240, 2, 11);
     stopped.readings.resize(2 * 50);
     stopped.complete = false;
     const std::string partial = Keep(stopped);
-    const std::string changed = Keep(Sample(10, 3, 12, 20));
+    const std::string changed = Keep(CardSample(10, 3, 12, 20));
     Tamper(changed);
     std::ofstream(folder_ / "scratch.halvik") << "no record";
     std::ofstream(folder_ / "notes.txt") << "no record either";
@@ -175,7 +164,7 @@ TEST_F(RecordsCli, FiltersAndJson) {
 TEST_F(RecordsCli, VerifyFindsTheOneChangedRecordTheIndexCannotSee) {
     std::vector<std::string> names;
     for (int i = 0; i < 60; ++i)
-        names.push_back(Keep(Sample(240, static_cast<std::uint8_t>(i % 5), 1 + i / 5, i % 24)));
+        names.push_back(Keep(CardSample(240, static_cast<std::uint8_t>(i % 5), 1 + i / 5, i % 24)));
     ASSERT_EQ(Records("").status, 0);  // the index now knows every record as intact
     Tamper(names[37]);
 
@@ -193,7 +182,7 @@ TEST_F(RecordsCli, VerifyFindsTheOneChangedRecordTheIndexCannotSee) {
 }
 
 TEST_F(RecordsCli, ADamagedIndexIsBuiltAgainAndReindexAsked) {
-    const std::string name = Keep(Sample(240, 1, 12));
+    const std::string name = Keep(CardSample(240, 1, 12));
     ASSERT_EQ(Records("").status, 0);
     const fs::path index = dir_ / "cache" / "halvik" / "records-index.sqlite";
     ASSERT_TRUE(fs::exists(index));

@@ -44,15 +44,7 @@ class LibraryTest : public ::testing::Test {
 
     // A record of `count` readings from card `pid`, first reading on 12 January 2026 at `hour`.
     static Record Sample(int count, std::uint8_t pid = 1, int hour = 8, int day = 12) {
-        HeaderFields fields{.hour = hour,
-                            .minute = 0,
-                            .second = 0,
-                            .day = day,
-                            .month = 1,
-                            .year = 26,
-                            .count = count};
-        fields.pid[4] = pid;
-        return SampleRecord(count, fields);
+        return CardSample(count, pid, day, hour);
     }
 
     std::string Keep(const Record& record) {

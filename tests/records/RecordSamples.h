@@ -36,4 +36,12 @@ inline Record SampleRecord(
     return record;
 }
 
+// SampleRecord of card 01 02 03 04 `pid` with its first reading on `day` January 2026 at `hour`.
+inline Record CardSample(int count, std::uint8_t pid, int day, int hour = 8) {
+    HeaderFields fields{
+        .hour = hour, .minute = 0, .second = 0, .day = day, .month = 1, .year = 26, .count = count};
+    fields.pid[4] = pid;
+    return SampleRecord(count, fields);
+}
+
 }  // namespace halvik::test
