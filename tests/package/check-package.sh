@@ -159,7 +159,7 @@ if [ -x "$root/usr/bin/halvik-cli" ]; then
     [[ "$out" == *"$version"* ]] || fail "halvik-cli --version says '$out', not $version"
     # The man page and the program's help describe the same subcommands and options.
     page=$source/packaging/man/halvik-cli.1.scd
-    for command in list download show export report verify; do
+    for command in list download show export report verify records; do
         help=$("$cli" "$command" --help 2>&1) || fail "halvik-cli $command --help failed: $help"
         for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
             [ "$option" = --help ] || grep -qF -- "*$option*" "$page" ||
