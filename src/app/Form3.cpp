@@ -5,8 +5,8 @@
 #include "app/Form3.h"
 #include "app/RecordReportButton.h"
 #include "app/RecordsBrowser.h"
-#include "app/TimeBaseChooser.h"
 #include "app/ReviewPanel.h"
+#include "app/TimeBaseChooser.h"
 
 #include <QCloseEvent>
 #include <QDir>
