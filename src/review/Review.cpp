@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "analysis/Statistics.h"
 #include "logger/Conversions.h"
@@ -203,6 +204,27 @@ const char* ComparisonText(Comparison comparison) {
     return "?";
 }
 
+// The mean kinetic temperature of possible °C grid values. Grid values have one decimal, so a
+// card's readings take few distinct values: the exponential terms are summed once per value,
+// weighted by how often it occurs, which keeps a 60-day card well under a millisecond. Values
+// beyond the table take the statistics' own path.
+long double GridMkt(const std::vector<long double>& values) {
+    constexpr int kLowest = -2731, kHighest = 10000;  // tenths of °C
+    std::vector<int> counts(kHighest - kLowest + 1, 0);
+    for (const long double value : values) {
+        const long double tenths = std::round(value * 10.0L);
+        if (!(tenths >= kLowest && tenths <= kHighest))
+            return MeanKineticTemperature(values);
+        ++counts[static_cast<std::size_t>(static_cast<int>(tenths) - kLowest)];
+    }
+    long double sum = 0.0L;
+    for (int i = 0; i <= kHighest - kLowest; ++i)
+        if (counts[static_cast<std::size_t>(i)] != 0)
+            sum += counts[static_cast<std::size_t>(i)] *
+                   std::exp(-10000.0L / ((i + kLowest) / 10.0L + 273.15L));
+    return -10000.0L / std::log(sum / static_cast<long double>(values.size())) - 273.15L;
+}
+
 bool IsPossible(double celsius) {
     return IsPossibleTemperature(static_cast<long double>(celsius), TemperatureUnit::Celsius);
 }
@@ -347,8 +369,12 @@ ReviewResult Review(std::span<const double> celsius, const LimitProfile& profile
     std::vector<bool> possible(celsius.size());
     std::vector<long double> possibleValues;
     possibleValues.reserve(celsius.size());
+    constexpr long long kFar = std::numeric_limits<long long>::min();
+    std::vector<long long> hundredths(celsius.size(), kFar);
     for (std::size_t i = 0; i < celsius.size(); ++i) {
         possible[i] = IsPossible(celsius[i]);
+        if (possible[i] && std::fabs(celsius[i]) <= 1e12)
+            hundredths[i] = std::llround(celsius[i] * 10.0) * 10;
         if (possible[i])
             possibleValues.push_back(celsius[i]);
     }
@@ -394,8 +420,7 @@ ReviewResult Review(std::span<const double> celsius, const LimitProfile& profile
         status.rule = rule;
         if (rule.kind == RuleKind::Mkt) {
             if (!possibleValues.empty()) {
-                const std::string shown =
-                    StatisticText(MeanKineticTemperature(possibleValues), LocaleSettings{});
+                const std::string shown = StatisticText(GridMkt(possibleValues), LocaleSettings{});
                 status.mkt = static_cast<double>(TextToNumber(shown, "."));
             }
             const bool meets =
@@ -407,12 +432,16 @@ ReviewResult Review(std::span<const double> celsius, const LimitProfile& profile
             }
         } else {
             const int needed = std::max(rule.delayMinutes, kReviewReadingMinutes);
+            const long long threshold = std::llround(rule.threshold * 100.0);
             int run = 0, total = 0;
             for (int i = 0; i < count; ++i) {
                 const std::size_t at = static_cast<std::size_t>(i);
+                // Whole hundredths worked out once per reading (as Compare does), else Compare.
+                const int order = hundredths[at] != kFar
+                                      ? (hundredths[at] > threshold) - (hundredths[at] < threshold)
+                                      : Compare(celsius[at], rule.threshold);
                 const bool meets =
-                    possible[at] ? Meets(rule.comparison, Compare(celsius[at], rule.threshold))
-                                 : IsUpward(rule.comparison);
+                    possible[at] ? Meets(rule.comparison, order) : IsUpward(rule.comparison);
                 if (!meets) {
                     run = 0;
                     continue;
