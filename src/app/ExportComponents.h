@@ -14,21 +14,11 @@
 #include "pdf/Bitmap.h"
 #include "printing/qt/PrintJobs.h"
 #include "report/ReportPages.h"
+#include "report/qt/ReportFiles.h"
 
 class QWidget;
 
 namespace halvik {
-
-// The message for a report file that could not be written. `error` reads
-// Cannot create file "fileName". reason
-// and the file is named by its full path instead; when its folder is one this user may not
-// write to, the message says where Halvik writes its reports and what to do.
-std::string reportFileErrorText(const std::string& error, const std::string& fileName,
-                                const std::string& fullPath, const std::string& folder,
-                                bool folderWritable);
-
-// A plain bitmap of a picture, for the report images (32 bits per pixel, the picture's rows).
-Bitmap toReportBitmap(const QImage& picture);
 
 struct ExportComponents {
     explicit ExportComponents(QWidget* window);

@@ -31,9 +31,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "app/Distributor.h"
 #include "app/ErrorBox.h"
-#include "app/SystemLocale.h"
 #include "app/UiMessages.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
@@ -47,12 +45,16 @@
 #include "logger/Reading.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
+#include "report/Distributor.h"
+#include "report/qt/Logo.h"
 #include "views/widgets/DataGrid.h"
+#include "views/widgets/SystemLocale.h"
 #include "views/widgets/TemperatureChart.h"
 
 // Resources of a static library are registered by hand (outside any namespace).
 static void initHalvikResources() {
     Q_INIT_RESOURCE(app);
+    halvik::registerLogoResource();
 }
 
 namespace halvik {
@@ -300,6 +302,8 @@ void TForm3::ShowRead(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16
 
 void TForm3::showHeader(const HeaderResult& header) {
     if (header.accepted) {
+        shownTexts_.pid = header.pidLabel;
+        shownTexts_.dataPoints = header.dataPointsLabel;
         setCaption(Label6, fromUtf8(header.pidLabel));
         setCaption(Label9, fromUtf8(header.dataPointsLabel));
         StringGrid1->refresh();
@@ -338,6 +342,7 @@ void TForm3::showReadings(const ParseResult& result) {
     reviewPanel->clear();
     if (result.hasStatistics) {
         const StatisticsCaptions& s = result.statistics;
+        shownTexts_.statistics = s;
         setCaption(Label12, fromUtf8(s.maximum));
         setCaption(Label13, fromUtf8(s.minimum));
         setCaption(Label14, fromUtf8(s.mkt));

@@ -18,6 +18,7 @@
 #include "logger/DownloadState.h"
 #include "logger/LocaleSettings.h"
 #include "records/Record.h"
+#include "report/ReportTexts.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -161,10 +162,6 @@ class TForm3 : public QMainWindow {
     // The same for a name given as bytes (a command line), which need not be valid UTF-8.
     bool openRecordFile(const std::filesystem::path& path,
                         std::optional<TemperatureUnit> unit = std::nullopt);
-    // Writes the Data Report (and the Chart Print, when chartPath is not empty) of what the window
-    // shows to the given files, as the buttons do, without opening a viewer. Throws with the
-    // reason when a file cannot be written.
-    void writeReports(const QString& dataPath, const QString& chartPath);
     void openRecordDialog();  // Ctrl+O
     void exportCsv();         // Ctrl+E: the shown download's readings as CSV
     // The status bar's message: what became of the record, where a report went when no viewer
@@ -229,6 +226,8 @@ class TForm3 : public QMainWindow {
     bool cardStayed_ = false;  // the last device-list change left the card in place
     std::unique_ptr<FlowSink> flowSink_;
     std::unique_ptr<DownloadFlow> flow_;
+    // What the value labels were given, for the report pages.
+    ShownTexts shownTexts_;
     std::optional<Record> shownRecord_;
     QString shownRecordName_;
     std::vector<std::future<void>> keeping_;

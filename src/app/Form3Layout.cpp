@@ -11,10 +11,10 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/Distributor.h"
 #include "app/Form3.h"
-#include "app/Logo.h"
 #include "report/Captions.h"
+#include "report/Distributor.h"
+#include "report/qt/Logo.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 #include "views/widgets/WidgetFonts.h"
@@ -179,7 +179,7 @@ void TForm3::createControls() {
     BitBtn5 = makePictureButton(client, "BitBtn5", "zoom-out.png", 968, 221, 75, 25);
     Chart1 = new TemperatureChart(client);
     Chart1->setObjectName("Chart1");
-    Chart1->setGeometry(480, 253, 850, 401);
+    Chart1->setGeometry(QRect(QPoint(480, 253), TemperatureChart::kDesignedSize));
 
     // The logo, scaled to fit its frame; it keeps its distance from the right edge.
     Image1 = new QLabel(client);

@@ -7,8 +7,8 @@
 
 #include "app/ExportComponents.h"
 #include "app/Form3.h"
-#include "app/Logo.h"
 #include "printing/qt/PrintJobs.h"
+#include "report/qt/Logo.h"
 #include "views/widgets/DataGrid.h"
 
 namespace halvik {

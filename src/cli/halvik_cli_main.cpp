@@ -3,14 +3,8 @@
 // Exit status: 0 success, 1 a finding (a changed record, an incomplete download, an excursion
 // with --fail-on-excursion), 2 a usage or input error.
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,6 +15,7 @@
 #include "cli/CommandLine.h"
 #include "cli/FullReport.h"
 #include "cli/Output.h"
+#include "cli/PageReports.h"
 #include "cli/RecordArguments.h"
 #include "cli/RecordSummary.h"
 #include "cli/RecordsCommand.h"
@@ -101,47 +96,6 @@ int Verify(const std::vector<std::string>& paths) {
     }
     std::fflush(stdout);
     return status;
-}
-
-// The Data Report and Chart Print are the window's own: halvik, beside this program, writes
-// them offscreen (halvik --report-data), so halvik-cli itself needs no window toolkit.
-int Report(const std::string& path, const std::string& data, const std::string& chart,
-           const std::string& unit) {
-    const LoadedRecord loaded = LoadForUse(path);
-    std::string halvik = "halvik";
-    char self[4096];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        self[length] = '\0';
-        const std::string beside =
-            std::filesystem::path(self).parent_path().append("halvik").string();
-        if (access(beside.c_str(), X_OK) == 0)
-            halvik = beside;
-    }
-    std::vector<std::string> arguments = {halvik, "--report-data", data};
-    if (!chart.empty())
-        arguments.insert(arguments.end(), {"--report-chart", chart});
-    if (!unit.empty())
-        arguments.insert(arguments.end(), {"--report-unit", unit});
-    arguments.push_back("--");  // a record name may start with a dash
-    arguments.push_back(path);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(argv[0], argv.data());
-        std::fprintf(stderr, "halvik-cli: cannot run %s: %s\n", argv[0], std::strerror(errno));
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0)
-        throw std::runtime_error(std::string("cannot run halvik: ") + std::strerror(errno));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return 2;  // halvik said why
-    return loaded.intact ? 0 : 1;
 }
 
 }  // namespace
@@ -296,16 +250,18 @@ int Main(int argc, char** argv) {
         if (*verify)
             return Verify(verifyPaths);
         if (*report) {
-            if (reportData.empty() && fullReport.file.empty())
-                throw UsageError("report: name --data FILE.pdf, --full FILE.pdf or both");
+            if (reportData.empty() && reportChart.empty() && fullReport.file.empty())
+                throw UsageError(
+                    "report: name --data FILE.pdf, --chart FILE.pdf or --full FILE.pdf");
             CheckOutputNames(
                 reportPath,
                 {{"--data", reportData}, {"--chart", reportChart}, {"--full", fullReport.file}});
             const int full =
                 fullReport.file.empty() ? 0 : WriteFullReport(reportPath, reportUnit, fullReport);
-            if (reportData.empty())
+            if (reportData.empty() && reportChart.empty())
                 return full;
-            return std::max(full, Report(reportPath, reportData, reportChart, reportUnit));
+            return std::max(full,
+                            WritePageReports(reportPath, reportData, reportChart, reportUnit));
         }
     } catch (const UsageError& e) {
         Problem(e.what());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "download/DownloadFlow.h"
+#include "logger/LocaleSettings.h"
 #include "records/Record.h"
 
 namespace halvik {
@@ -17,6 +18,21 @@ Record RecordOfDownload(const DownloadEnd& end, std::chrono::sys_seconds downloa
 
 // The header report with its report ID in front, as the flow takes it (ShowKept), from a record.
 std::vector<std::uint8_t> HeaderReportOf(const Record& record);
+
+// A kept download shown again without a window: the grid, the download state, the last header
+// the flow accepted and the last parse it showed, as a reopened record shows in the window.
+struct ReplayedDownload {
+    DownloadState state;
+    CellStore grid;
+    HeaderResult header;
+    ParseResult parse;
+    DownloadPhase phase = DownloadPhase::Idle;
+    std::string problem;  // the last problem the flow reported; empty for none
+};
+
+// Replays `record`'s bytes in `unit` through the download flow, with `locale`'s texts.
+ReplayedDownload ReplayRecord(const Record& record, TemperatureUnit unit,
+                              const LocaleSettings& locale);
 
 // Halvik's version, the project's version in CMakeLists.txt.
 const char* ProgramVersion();

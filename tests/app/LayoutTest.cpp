@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "AppTestSupport.h"
-#include "app/Distributor.h"
-#include "app/Logo.h"
+#include "report/Distributor.h"
+#include "report/qt/Logo.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 

@@ -11,9 +11,9 @@
 #include "../printing/CupsQueue.h"
 #include "ExportTestSupport.h"
 #include "app/DemoCard.h"
-#include "app/Logo.h"
 #include "printing/TableLayouts.h"
 #include "printing/qt/PrinterCanvas.h"
+#include "report/qt/Logo.h"
 #include "views/widgets/DataGrid.h"
 
 namespace halvik::testing {

@@ -16,7 +16,7 @@
 #include "ExportTestSupport.h"
 #include "ViewerRequests.h"
 #include "app/DemoCard.h"
-#include "app/Logo.h"
+#include "report/qt/Logo.h"
 #include "views/widgets/Clipboard.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"

@@ -225,6 +225,18 @@ QImage TemperatureChart::renderImage() {
     return image;
 }
 
+QImage TemperatureChart::pictureOf(const std::vector<ChartPoint>& points, TemperatureUnit unit,
+                                   QSize size) {
+    TemperatureChart chart;
+    // Laid out and polished as a shown chart is, but never put on a screen.
+    chart.setAttribute(Qt::WA_DontShowOnScreen);
+    chart.resize(size);
+    chart.setUnit(unit);
+    chart.setReadings(points);
+    chart.show();
+    return chart.renderImage();
+}
+
 void TemperatureChart::copyToClipboard(ClipboardAccess* clipboard) {
     ClipboardAccess& target = clipboard != nullptr ? *clipboard : systemClipboard();
     target.setImage(renderImage());

@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QImage>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -37,6 +38,14 @@ class TemperatureChart : public QChartView {
     ~TemperatureChart() override;
 
     static QString unitTitle(TemperatureUnit unit);  // "Temperature (°C)" / "Temperature (°F)"
+
+    // The chart's size in the main window, which the reports' chart pictures have.
+    static constexpr QSize kDesignedSize{850, 401};
+
+    // The picture renderImage gives of a chart of `size` that shows `points` in `unit`, unzoomed,
+    // made without showing anything on screen (a QApplication must exist, offscreen will do).
+    static QImage pictureOf(const std::vector<ChartPoint>& points, TemperatureUnit unit,
+                            QSize size);
 
     // The unit switch's chart part: the left axis range (the unit's full view of the readings
     // shown) and its title. Converts no values.

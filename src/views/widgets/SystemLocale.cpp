@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SystemLocale.h"
+#include "views/widgets/SystemLocale.h"
 
 #include <QLocale>
 #include <array>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Logo.h"
+#include "report/qt/Logo.h"
 
 #include <QFile>
 #include <csetjmp>
@@ -8,6 +8,11 @@
 #include <string>
 
 #include <jpeglib.h>
+
+// Resources of a static library are registered by hand (outside any namespace).
+static void initLogoResource() {
+    Q_INIT_RESOURCE(logo);
+}
 
 namespace halvik {
 
@@ -89,8 +94,17 @@ QImage toQImage(const Bitmap& picture) {
     return view.copy();  // own the pixels
 }
 
+void registerLogoResource() {
+    static const bool registered = [] {
+        initLogoResource();
+        return true;
+    }();
+    (void)registered;
+}
+
 const Bitmap& logoPicture() {
     static const Bitmap logo = [] {
+        registerLogoResource();
         QFile file(":/halvik/logo.jpg");
         if (!file.open(QIODevice::ReadOnly)) {
             throw std::runtime_error("The logo is missing from the program's resources");

@@ -20,4 +20,8 @@ QImage toQImage(const Bitmap& picture);
 // Halvik's logo (397 x 376) from the program's resources, decoded with libjpeg.
 const Bitmap& logoPicture();
 
+// Makes the logo's resource (":/halvik/logo.jpg") readable; logoPicture does it itself, a
+// window icon read straight from the resource needs it first.
+void registerLogoResource();
+
 }  // namespace halvik
