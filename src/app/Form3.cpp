@@ -9,12 +9,9 @@
 #include "app/TimeBaseChooser.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
@@ -27,12 +24,11 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
-#include <algorithm>
-#include <chrono>
 #include <stdexcept>
 
 #include "app/ErrorBox.h"
 #include "app/UiMessages.h"
+#include "app/WindowRecords.h"
 #include "devicelink/HidDevice.h"
 #include "devicelink/HidDeviceController.h"
 #include "download/CardParse.h"
@@ -43,8 +39,6 @@
 #include "logger/Header.h"
 #include "logger/LogClock.h"
 #include "logger/Reading.h"
-#include "records/Csv.h"
-#include "records/RecordStore.h"
 #include "report/Distributor.h"
 #include "report/qt/Logo.h"
 #include "views/widgets/DataGrid.h"
@@ -78,7 +72,7 @@ class TForm3::FlowSink : public DownloadFlow::Sink {
     void ShowReadings(const ParseResult& result) override { window_.showReadings(result); }
     void ShowView(const DownloadView& view) override { window_.showView(view); }
     void ShowProblem(const std::string& message) override { window_.deferError(fromUtf8(message)); }
-    void DownloadEnded(const DownloadEnd& end) override { window_.keepRecord(end); }
+    void DownloadEnded(const DownloadEnd& end) override { window_.records->keep(end); }
 
   private:
     TForm3& window_;
@@ -130,7 +124,7 @@ TForm3::~TForm3() {
     for (QProcess* viewer : findChildren<QProcess*>()) {
         viewer->disconnect(this);
     }
-    waitForKeeping();
+    records->waitForKeeping();
     FormDestroy();
     HidDeviceController1.reset();
 }
@@ -160,6 +154,7 @@ void TForm3::connectHandlers() {
     on(BitBtn10, &TForm3::BitBtn10Click);
     on(BitBtn11, &TForm3::BitBtn11Click);
     on(BitBtn12, &TForm3::BitBtn12Click);
+    records = new WindowRecords(*this);
     recordReport = new RecordReportButton(*this);
     timeBase = new TimeBaseChooser(*this);
     reviewPanel = new ReviewPanel(*this);
@@ -174,21 +169,13 @@ void TForm3::connectHandlers() {
     setAcceptDrops(true);
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this,
-            [this] { runHandler(this, [this] { openRecordDialog(); }); });
+            [this] { runHandler(this, [this] { records->openDialog(); }); });
     auto* library = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);  // the records library
     connect(library, &QShortcut::activated, this,
             [this] { runHandler(this, [this] { ShowRecordsBrowser(*this); }); });
     auto* exportKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(exportKey, &QShortcut::activated, this,
-            [this] { runHandler(this, [this] { exportCsv(); }); });
-    chooseRecordFile = [this](const QString& folder) {
-        return QFileDialog::getOpenFileName(this, "Open a record", folder,
-                                            "Halvik records (*.halvik);;All files (*)");
-    };
-    chooseCsvFile = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(this, "Export the readings as CSV", proposed,
-                                            "CSV files (*.csv)");
-    };
+            [this] { runHandler(this, [this] { records->exportCsv(); }); });
 }
 
 void TForm3::showEvent(QShowEvent* event) {
@@ -429,123 +416,22 @@ void TForm3::BitBtn12Click() {
 
 // ---- Records ----
 
-void TForm3::keepRecord(const DownloadEnd& end) {
-    Record record = RecordOfDownload(
-        end, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
-    shownRecord_ = record;
-    reviewPanel->setShown(record, record.unit, true);
-    shownRecordName_.clear();
-    recordReport->setShown(true, {});
-    setTitleFor({}, true);
-    showStatusMessage("Keeping the record...");
-    // Writing syncs the file and its folder: done off the main thread, the result comes back as
-    // a queued call. The destructor waits for writes under way.
-    keeping_.erase(std::remove_if(keeping_.begin(), keeping_.end(),
-                                  [](std::future<void>& done) {
-                                      return done.wait_for(std::chrono::seconds(0)) ==
-                                             std::future_status::ready;
-                                  }),
-                   keeping_.end());
-    keeping_.push_back(std::async(std::launch::async, [this, record = std::move(record)] {
-        QString message;
-        QString name;
-        try {
-            const KeptRecord kept = KeepRecord(record, RecordFolder());
-            name = QString::fromStdString(kept.path.filename().string());
-            message = (kept.alreadyKept ? "Already kept as " : "Kept as ") + name;
-        } catch (const std::exception& e) {
-            message = "Not kept: " + QString::fromUtf8(e.what());
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, message, name] {
-                showStatusMessage(message);
-                if (!name.isEmpty()) {
-                    shownRecordName_ = name;
-                    setTitleFor(name, true);
-                } else {
-                    // As visible as a failed download: the readings are shown, but no record
-                    // of them exists until they are exported or downloaded again.
-                    showMessage(this, MessageKind::Error, message);
-                }
-            },
-            Qt::QueuedConnection);
-    }));
-}
-
-void TForm3::waitForKeeping() {
-    for (std::future<void>& writing : keeping_) {
-        writing.wait();
-    }
-    keeping_.clear();
-}
-
 bool TForm3::openRecord(const QString& path, std::optional<TemperatureUnit> unit) {
-    return openRecordFile(QFile::encodeName(path).toStdString(), unit);
+    return records->open(QFile::encodeName(path).toStdString(), unit);
 }
 
 bool TForm3::openRecordFile(const std::filesystem::path& path,
                             std::optional<TemperatureUnit> unit) {
-    if (isStaging()) {
-        showMessage(this, MessageKind::Error,
-                    "A download is under way: open the record when it has ended.");
-        return false;
-    }
-    LoadedRecord loaded;
-    try {
-        loaded = LoadRecord(path);
-    } catch (const std::exception& e) {
-        showMessage(this, MessageKind::Error, fromUtf8(e.what()));
-        return false;
-    }
-    const Record& record = loaded.record;
-    const TemperatureUnit shownUnit = unit.value_or(record.unit);
-    const bool celsius = shownUnit == TemperatureUnit::Celsius;
+    return records->open(path, unit);
+}
+
+void TForm3::showKept(const Record& record, TemperatureUnit unit) {
+    const bool celsius = unit == TemperatureUnit::Celsius;
     RadioButton1->setChecked(celsius);
     RadioButton2->setChecked(!celsius);
     setUnitCaptions(celsius);
-    flow_->ShowKept(HeaderReportOf(record), record.readings, shownUnit);
-    shownRecord_ = record;
-    reviewPanel->setShown(record, shownUnit, false);
-    shownRecordName_ = QFile::decodeName(path.filename().string().c_str());
-    setTitleFor(shownRecordName_, loaded.intact);
-    recordReport->setShown(loaded.intact, shownRecordName_);
-    showStatusMessage(loaded.intact
-                          ? "Showing " + shownRecordName_
-                          : "Changed after download: " + shownRecordName_ +
-                                " does not match its digest; shown read-only, do not trust it");
-    return true;
-}
-
-void TForm3::openRecordDialog() {
-    QString folder;
-    try {
-        folder = QString::fromStdString(RecordFolder().string());
-    } catch (const std::exception&) {
-        folder = QString::fromStdString(RecordFolderPath().string());
-    }
-    const QString path = chooseRecordFile(folder);
-    if (!path.isEmpty()) {
-        openRecord(path);
-    }
-}
-
-void TForm3::exportCsv() {
-    if (!shownRecord_) {
-        showStatusMessage("Nothing to export yet: download a card or open a record first");
-        return;
-    }
-    QString name = shownRecordName_.isEmpty()
-                       ? QString::fromStdString(RecordFileName(*shownRecord_))
-                       : shownRecordName_;
-    name = QFileInfo(name).completeBaseName() + ".csv";
-    const QString path = chooseCsvFile(QDir::home().filePath(name));
-    if (path.isEmpty()) {
-        return;
-    }
-    WriteFileAtomically(path.toStdString(),
-                        RecordCsv(*shownRecord_, timeBase->base()));  // errors: the error box
-    showStatusMessage("Exported the readings to " + path);
+    flow_->ShowKept(HeaderReportOf(record), record.readings, unit);
+    reviewPanel->setShown(record, unit, false);
 }
 
 void TForm3::dragEnterEvent(QDragEnterEvent* event) {
@@ -567,20 +453,6 @@ void TForm3::dropEvent(QDropEvent* event) {
 
 void TForm3::showStatusMessage(const QString& text) {
     StatusMessage->setText(" " + text + " ");
-}
-
-void TForm3::setTitleFor(const QString& recordName, bool intact) {
-    // The application's name comes last: a window system adds the display name to any title
-    // that does not already end with it, which would name the application twice.
-    QString title;
-    if (!recordName.isEmpty()) {
-        title = recordName;
-        if (!intact) {
-            title += " (changed after download)";
-        }
-        title += " \u2014 ";
-    }
-    setWindowTitle(title + "Temperature Recorder Card");
 }
 
 // ---- Helpers ----

@@ -6,8 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,7 +15,6 @@
 #include "logger/Command.h"
 #include "logger/DownloadState.h"
 #include "logger/LocaleSettings.h"
-#include "records/Record.h"
 #include "report/ReportTexts.h"
 
 class QLineEdit;
@@ -33,6 +30,8 @@ class DataGrid;
 class IHidPlatform;
 class SinkUserMessages;
 class TemperatureChart;
+class WindowRecords;
+struct Record;
 class THidDevice;
 class THidDeviceController;
 struct ExportComponents;
@@ -151,28 +150,20 @@ class TForm3 : public QMainWindow {
     DownloadState download;
     LocaleSettings locale;
 
-    // Records. Every download that ends is kept as a record file in the records folder, off the
-    // main thread; StatusMessage then says where ("Kept as ...") or why not. A record opened from
-    // a file (halvik RECORD, a file dropped on the window, Ctrl+O) is shown as its download was;
-    // a record changed after its download is shown with a warning in the title and status bar.
-    // openRecord returns false, with the reason in the error box, for a file that is not a
-    // record this program can read; the window is then unchanged.
-    // `unit`: show the readings in this unit instead of the record's.
+    // Records: keeping every download, opening, dropping and exporting one (WindowRecords).
+    WindowRecords* records = nullptr;
+    // Shows the record in `path` as WindowRecords::open does (a name given as text, or as bytes
+    // from a command line, which need not be valid UTF-8).
     bool openRecord(const QString& path, std::optional<TemperatureUnit> unit = std::nullopt);
-    // The same for a name given as bytes (a command line), which need not be valid UTF-8.
     bool openRecordFile(const std::filesystem::path& path,
                         std::optional<TemperatureUnit> unit = std::nullopt);
-    void openRecordDialog();  // Ctrl+O
-    void exportCsv();         // Ctrl+E: the shown download's readings as CSV
+    // Shows a kept download's bytes as if they had just arrived, in `unit`, with the unit switch
+    // set to it.
+    void showKept(const Record& record, TemperatureUnit unit);
     // The status bar's message: what became of the record, where a report went when no viewer
     // opened it. Empty at start.
     QLabel* StatusMessage = nullptr;
     void showStatusMessage(const QString& text);
-    // The file dialogs' seams: the file to open, the file to write a CSV to (empty: cancelled).
-    std::function<QString(const QString& folder)> chooseRecordFile;
-    std::function<QString(const QString& proposed)> chooseCsvFile;
-    // The record of the download shown, when there is one.
-    const std::optional<Record>& shownRecord() const { return shownRecord_; }
     // The "Record Report" button (RecordReportButton.cpp).
     class RecordReportButton* recordReport = nullptr;
     // The time base the window shows times in (TimeBaseChooser.cpp).
@@ -181,8 +172,6 @@ class TForm3 : public QMainWindow {
     class ReviewPanel* reviewPanel = nullptr;
     // Opens a report just written at `path` as the reports' buttons do.
     void openReport(const QString& path);
-    // Waits until every record being kept was written (or failed).
-    void waitForKeeping();
 
     // The download: its phase (staging, downloaded, incomplete...) and what it shows.
     const DownloadFlow& flow() const { return *flow_; }
@@ -211,8 +200,6 @@ class TForm3 : public QMainWindow {
     void showView(const DownloadView& view);
     void showHeader(const HeaderResult& header);
     void showReadings(const ParseResult& result);
-    void keepRecord(const DownloadEnd& end);
-    void setTitleFor(const QString& recordName, bool intact);
     class FlowSink;
     void deferError(const QString& text);
     void watchDeviceChanges();
@@ -228,9 +215,6 @@ class TForm3 : public QMainWindow {
     std::unique_ptr<DownloadFlow> flow_;
     // What the value labels were given, for the report pages.
     ShownTexts shownTexts_;
-    std::optional<Record> shownRecord_;
-    QString shownRecordName_;
-    std::vector<std::future<void>> keeping_;
     std::unique_ptr<ExportComponents, ExportComponentsDeleter> exports_;
 };
 

@@ -12,6 +12,7 @@
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
 #include "app/TimeBaseChooser.h"
+#include "app/WindowRecords.h"
 #include "recordreport/RecordReport.h"
 #include "records/RecordStore.h"
 
@@ -42,7 +43,7 @@ void RecordReportButton::setShown(bool intact, const QString& fileName) {
 }
 
 void RecordReportButton::write() {
-    const std::optional<Record>& record = window_.shownRecord();
+    const std::optional<Record>& record = window_.records->shown();
     if (!record)
         return;
     LoadedRecord loaded;

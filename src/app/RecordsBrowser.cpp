@@ -23,6 +23,7 @@
 
 #include "analysis/Statistics.h"
 #include "app/Form3.h"
+#include "app/WindowRecords.h"
 #include "library/RecordsIndex.h"
 #include "records/RecordStore.h"
 #include "review/Profiles.h"
@@ -232,7 +233,7 @@ QDialog* RecordsBrowser::compareSelected() {
             problems << FromUtf8(e.what());
         }
     }
-    const std::optional<Record>& shown = window_.shownRecord();
+    const std::optional<Record>& shown = window_.records->shown();
     if (shown && std::none_of(drawn.begin(), drawn.end(), [&](const Record& r) {
             return r.header == shown->header && r.readings == shown->readings;
         }))

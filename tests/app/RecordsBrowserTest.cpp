@@ -20,6 +20,7 @@
 #include "AppTestSupport.h"
 #include "RecordSamples.h"
 #include "app/RecordsBrowser.h"
+#include "app/WindowRecords.h"
 #include "records/RecordStore.h"
 
 namespace halvik::testing {
@@ -115,8 +116,8 @@ TEST_F(RecordsBrowserTest, ListsSortsFiltersOpensAndComparesThree) {
     const QRect cell = browser->table->visualRect(rows->index(0, 0));
     QTest::mouseClick(browser->table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(browser->table->viewport(), Qt::LeftButton, {}, cell.center());
-    ASSERT_TRUE(window->shownRecord().has_value());
-    EXPECT_EQ(window->shownRecord()->header[4], 2);
+    ASSERT_TRUE(window->records->shown().has_value());
+    EXPECT_EQ(window->records->shown()->header[4], 2);
     EXPECT_EQ(recorder.errors(), std::vector<QString>{});
 
     // The three records (the one shown among them, drawn once) on one chart with a legend.
@@ -148,7 +149,7 @@ TEST_F(RecordsBrowserTest, ListsSortsFiltersOpensAndComparesThree) {
               180 + 200 + 240);
     EXPECT_TRUE(view->chart()->legend()->isVisible());
     // The grid still shows the record opened.
-    EXPECT_EQ(window->shownRecord()->header[4], 2);
+    EXPECT_EQ(window->records->shown()->header[4], 2);
 
     const std::string artifacts = HALVIK_ARTIFACT_DIR;
     EXPECT_TRUE(browser->grab().save(QString::fromStdString(artifacts + "/records-browser.png")));

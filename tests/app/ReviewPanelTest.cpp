@@ -22,6 +22,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ReviewPanel.h"
+#include "app/WindowRecords.h"
 #include "review/Profiles.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
@@ -69,7 +70,7 @@ class ReviewPanelTest : public ::testing::Test {
         })) << window->StatusBar1Panels[1]->text().toStdString();
         window->BitBtn1->click();
         ASSERT_TRUE(waitFor([&] { return window->isDownloaded(); }, 20000));
-        window->waitForKeeping();
+        window->records->waitForKeeping();
         QTest::qWait(20);
     }
     void TearDown() override {
@@ -102,7 +103,7 @@ TEST_F(ReviewPanelTest, TwoExcursionsUnderThe2To8Preset) {
     ReviewPanel& review = *window->reviewPanel;
     const QImage before = window->grab().toImage();
     const QString chartTitle = window->Chart1->leftAxis()->titleText();
-    ASSERT_TRUE(window->shownRecord().has_value());
+    ASSERT_TRUE(window->records->shown().has_value());
     EXPECT_FALSE(review.verdictLabel()->isVisible());
 
     // The chooser offers no profile and every preset.
@@ -114,8 +115,8 @@ TEST_F(ReviewPanelTest, TwoExcursionsUnderThe2To8Preset) {
     review.chooser()->setCurrentIndex(review.chooser()->findData("refrigerated-2-8"));
     ASSERT_TRUE(review.result().has_value());
     // The panel's figures are the library's.
-    const ReviewResult expected =
-        Review(CelsiusGridValues(window->shownRecord()->readings, 38), PresetProfiles()[2].profile);
+    const ReviewResult expected = Review(CelsiusGridValues(window->records->shown()->readings, 38),
+                                         PresetProfiles()[2].profile);
     const ReviewResult& got = *review.result();
     EXPECT_EQ(got.inRangeMinutes, expected.inRangeMinutes);
     EXPECT_EQ(got.verdict, Verdict::Alarm);

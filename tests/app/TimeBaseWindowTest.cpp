@@ -17,6 +17,7 @@
 
 #include "AppTestSupport.h"
 #include "app/TimeBaseChooser.h"
+#include "app/WindowRecords.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
 
@@ -142,8 +143,8 @@ TEST_F(TimeBaseWindow, BerlinAcrossTheAutumnChangeThenBackToUtcExactly) {
 
     // The window's CSV follows the choice.
     const QString csvPath = config_.filePath("readings.csv");
-    window->chooseCsvFile = [&](const QString&) { return csvPath; };
-    window->exportCsv();
+    window->records->chooseCsvFile = [&](const QString&) { return csvPath; };
+    window->records->exportCsv();
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QString csvText = QString::fromUtf8(csv.readAll());

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 
 #include "ExportTestSupport.h"
+#include "app/WindowRecords.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
 #include "views/widgets/DataGrid.h"
@@ -218,7 +219,7 @@ TEST_F(ExportWindow, TheSameDownloadTwiceIsKeptOnceAndACsvCanBeExported) {
     EXPECT_TRUE(window->StatusMessage->text().contains(QFileInfo(first).fileName()));
 
     const QString csvPath = path("out.csv");
-    window->chooseCsvFile = [&](const QString& proposed) {
+    window->records->chooseCsvFile = [&](const QString& proposed) {
         EXPECT_TRUE(proposed.endsWith(QFileInfo(first).completeBaseName() + ".csv"));
         return csvPath;
     };

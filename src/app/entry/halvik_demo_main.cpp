@@ -17,6 +17,7 @@
 #include "app/DemoCard.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
+#include "app/WindowRecords.h"
 #include "download/KeptDownload.h"
 
 int main(int argc, char** argv) {
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
             if (window.isStaging()) {
                 return;
             }
-            window.waitForKeeping();
+            window.records->waitForKeeping();
             std::fprintf(stderr, "halvik-demo: %s\n", qPrintable(window.Label10->text()));
             QApplication::exit(window.isDownloaded() ? 0 : 1);
         });

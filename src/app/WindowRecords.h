@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <optional>
+#include <vector>
+
+#include "download/DownloadFlow.h"
+#include "logger/Reading.h"
+#include "records/Record.h"
+
+namespace halvik {
+
+class TForm3;
+
+// The window's records. Every download that ends is kept as a record file in the records folder,
+// off the main thread; the status bar then says where ("Kept as ...") or why not. A record opened
+// from a file (halvik RECORD, a file dropped on the window, Ctrl+O) is shown as its download was;
+// a record changed after its download is shown with a warning in the title and status bar.
+// Ctrl+E writes the shown download's readings as CSV.
+class WindowRecords : public QObject {
+    Q_OBJECT
+  public:
+    explicit WindowRecords(TForm3& window);
+    ~WindowRecords() override;  // waits for the records being written
+
+    // Keeps the download that ended as a record and says so in the status bar and title.
+    void keep(const DownloadEnd& end);
+    // Waits until every record being kept was written (or failed).
+    void waitForKeeping();
+
+    // Shows the record in `path` (bytes: the name need not be UTF-8), in `unit` instead of its
+    // own when given. False, with the reason in the error box, for a file that is not a record
+    // this program can read, or while a download is under way; the window is then unchanged.
+    bool open(const std::filesystem::path& path, std::optional<TemperatureUnit> unit);
+    void openDialog();  // Ctrl+O
+    void exportCsv();   // Ctrl+E
+
+    // The record of the download shown, when there is one.
+    const std::optional<Record>& shown() const { return shown_; }
+
+    // The file dialogs' seams: the file to open, the file to write a CSV to (empty: cancelled).
+    std::function<QString(const QString& folder)> chooseRecordFile;
+    std::function<QString(const QString& proposed)> chooseCsvFile;
+
+  private:
+    void setTitle(const QString& recordName, bool intact);
+
+    TForm3& window_;
+    std::optional<Record> shown_;
+    QString shownName_;
+    std::vector<std::future<void>> keeping_;
+};
+
+}  // namespace halvik
