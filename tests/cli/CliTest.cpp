@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "devicelink/sim/LoggerCard.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
@@ -25,18 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using cli_test::Outcome;
+using cli_test::ReadAll;
 
 class Cli : public ::testing::Test {
   protected:
@@ -51,19 +42,9 @@ class Cli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Runs halvik-cli with `args` (a shell word list; the test's paths hold no blanks).
+    // Runs halvik-cli with `args`, in the folder `in` when one is given.
     Outcome RunCli(const std::string& args, const fs::path& in = {}) {
-        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-        // A hang becomes a failure (status 124) instead of a stuck test run.
-        const std::string command = (in.empty() ? "" : "cd " + in.string() + " && ") +
-                                    "timeout 120 " + std::string(HALVIK_CLI) + " " + args + " >" +
-                                    out.string() + " 2>" + err.string() + " </dev/null";
-        const int raw = std::system(command.c_str());
-        Outcome run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = ReadAll(out);
-        run.err = ReadAll(err);
-        return run;
+        return cli_test::RunCli(dir_, args, in.empty() ? "" : "cd " + in.string() + " &&");
     }
 
     // A card image with these °C values, one every six minutes from 12 January 2026 08:00.

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "CliRun.h"
 #include "RecordSamples.h"
 #include "records/RecordStore.h"
 #include "review/Profiles.h"
@@ -22,12 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using cli_test::ReadAll;
 
 class RecordsCli : public ::testing::Test {
   protected:
@@ -43,18 +39,8 @@ class RecordsCli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    struct Run {
-        int status = -1;
-        std::string out, err;
-    };
-    Run Records(const std::string& args) {
-        const std::string command = "timeout 120 " + std::string(HALVIK_CLI) + " records " + args +
-                                    " >" + (dir_ / "out").string() + " 2>" +
-                                    (dir_ / "err").string() + " </dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Contents(dir_ / "out"),
-                Contents(dir_ / "err")};
-    }
+    using Run = cli_test::Outcome;
+    Run Records(const std::string& args) { return cli_test::RunCli(dir_, "records " + args); }
     std::vector<std::string> JsonNames(const std::string& args) {
         const Run run = Records("--json " + args);
         EXPECT_EQ(run.status, 0) << run.err;
@@ -73,7 +59,7 @@ class RecordsCli : public ::testing::Test {
         const fs::path path = folder_ / name;
         struct stat before {};
         ::stat(path.c_str(), &before);
-        std::string text = Contents(path);
+        std::string text = ReadAll(path);
         text.replace(text.find("fridge-pc"), 9, "fridge-pX");
         std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
         const struct timespec times[2] = {before.st_atim, before.st_mtim};

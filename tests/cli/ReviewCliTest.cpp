@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "devicelink/sim/LoggerCard.h"
 
 namespace halvik {
@@ -21,21 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using cli_test::Has;
+using cli_test::Outcome;
+using cli_test::ReadAll;
 
 class ReviewCli : public ::testing::Test {
   protected:
@@ -68,13 +57,7 @@ class ReviewCli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    Outcome Run(const std::string& args) {
-        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-        const std::string command = "timeout 120 " + std::string(HALVIK_CLI) + " " + args + " >" +
-                                    out.string() + " 2>" + err.string() + " </dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
-    }
+    Outcome Run(const std::string& args) { return cli_test::RunCli(dir_, args); }
     std::string Download(const std::string& extra = "") {
         const Outcome run = Run("download --sim " + card_ + " " + extra);
         const auto at = run.out.rfind("record: ");

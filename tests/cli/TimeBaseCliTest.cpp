@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "devicelink/sim/LoggerCard.h"
 
 namespace halvik {
@@ -21,22 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using cli_test::Has;
+using cli_test::Outcome;
+using cli_test::ReadAll;
 
 class CliTimeBase : public ::testing::Test {
   protected:
@@ -61,15 +49,7 @@ class CliTimeBase : public ::testing::Test {
 
     // `env` goes before the program ("HALVIK_TZ=Asia/Tokyo"); the paths hold no blanks.
     Outcome RunCli(const std::string& args, const std::string& env = "") {
-        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-        const std::string command = env + " timeout 120 " + std::string(HALVIK_CLI) + " " + args +
-                                    " >" + out.string() + " 2>" + err.string() + " </dev/null";
-        const int raw = std::system(command.c_str());
-        Outcome run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = ReadAll(out);
-        run.err = ReadAll(err);
-        return run;
+        return cli_test::RunCli(dir_, args, env);
     }
 
     fs::path dir_;
