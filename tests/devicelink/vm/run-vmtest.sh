@@ -64,7 +64,8 @@ fi
 KERNEL=$KDIR/vmlinux
 [ -f "$KERNEL" ] || KERNEL=$VMLINUZ
 
-# The initramfs: busybox, the three HID modules, the guest program and its shared libraries.
+# The initramfs: busybox, the three HID modules, the guest program and its shared libraries
+# (halvik-cli brings the Qt libraries it draws reports with: about 80 MB, hence the memory).
 R=$WORK/root
 rm -rf "$R"
 mkdir -p "$R/bin" "$R/dev" "$R/proc" "$R/sys" "$R/tmp" "$R/lib/modules"
@@ -82,7 +83,7 @@ done
 cp "$GUEST" "$R/bin/devicelink-vmguest"
 cp "$CARD_SIM" "$R/bin/halvik-card-sim"
 [ -z "$CLI" ] || cp "$CLI" "$R/bin/halvik-cli"
-for lib in $(ldd "$GUEST" "$CARD_SIM" $CLI | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// {print $1}' | sort -u); do
+for lib in $(ldd "$GUEST" "$CARD_SIM" $CLI | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// && $1 !~ /:$/ {print $1}' | sort -u); do
   mkdir -p "$R$(dirname "$lib")"
   cp -L "$lib" "$R$lib"
 done
@@ -91,7 +92,7 @@ install -m 755 "$HERE/init" "$R/init"
 
 LOG=$WORK/console.log
 start=$(date +%s.%N)
-timeout "${QEMU_TIMEOUT:-120}" qemu-system-x86_64 -accel tcg -m 256 -smp 1 -nodefaults -nographic \
+timeout "${QEMU_TIMEOUT:-120}" qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nodefaults -nographic \
   -serial stdio -no-reboot -kernel "$KERNEL" -initrd "$WORK/initrd.gz" \
   -append "console=ttyS0 quiet panic=-1" </dev/null 2>&1 | tr -d '\r' >"$LOG"
 end=$(date +%s.%N)
