@@ -163,9 +163,10 @@ class RuleReader {
 
 // Exact comparison of a one-decimal value with a threshold kept to 0.01: both as whole
 // hundredths, so 8.0 read back from "8.0" equals the threshold 8 whatever binary noise either
-// carries. Values far beyond every threshold compare as they are.
+// carries. Values far beyond every threshold, and values that are no number, compare as they
+// are (never rounded to an integer they cannot be).
 int Compare(double value, double threshold) {
-    if (std::fabs(value) > 1e12)
+    if (!std::isfinite(value) || std::fabs(value) > 1e12)
         return value < threshold ? -1 : 1;
     const long long a = std::llround(value * 10.0) * 10;
     const long long b = std::llround(threshold * 100.0);
