@@ -23,6 +23,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
+#include "app/TimeBaseChooser.h"
 #include "logger/Conversions.h"
 #include "views/widgets/DataGrid.h"
 #include "views/widgets/TemperatureChart.h"
@@ -68,6 +69,11 @@ ReviewPanel::ReviewPanel(TForm3& window) : QObject(&window), window_(window) {
     bar->insertWidget(at + 1, statusVerdict_);
     buildPanel();
     reloadProfiles();
+    // The times in the panel and the status bar follow the window's time base.
+    connect(window_.timeBase, &TimeBaseChooser::changed, this, [this] {
+        fillPanel();
+        redraw();
+    });
     connect(button_, &QToolButton::clicked, this, [this] {
         panel_->show();
         panel_->raise();
@@ -225,19 +231,29 @@ QString ReviewPanel::timeText(int index, bool intervalEnd) const {
         return "unknown";
     const auto moment =
         *first + std::chrono::minutes(kReviewReadingMinutes * (index + intervalEnd));
-    const auto day = std::chrono::floor<std::chrono::days>(moment);
-    const std::chrono::year_month_day date{day};
-    const std::chrono::hh_mm_ss time{moment - day};
-    std::string month = window_.locale.shortMonthNames[static_cast<unsigned>(date.month()) - 1];
+    // In the clock the grid shows. A zone's time carries its abbreviation: the panel and the
+    // status bar stand apart from the caption that names the zone, and in the hour repeated
+    // when the clocks go back only the abbreviation tells the two times apart.
+    const TimeBase& base = window_.timeBase->base();
+    LocalTime local;
+    try {
+        local = TimeConverter(base).Convert(moment);
+    } catch (const TimeBaseError&) {
+        return "unknown";  // the zone left the database since it was chosen
+    }
+    std::string month = window_.locale.shortMonthNames[static_cast<std::size_t>(local.month - 1)];
     for (char& c : month)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return QString("%1 %2 %3 %4%5%6")
-        .arg(static_cast<unsigned>(date.day()), 2, 10, QChar('0'))
-        .arg(Utf8(month))
-        .arg(static_cast<int>(date.year()) % 100, 2, 10, QChar('0'))
-        .arg(time.hours().count(), 2, 10, QChar('0'))
-        .arg(Utf8(window_.locale.timeSeparator))
-        .arg(time.minutes().count(), 2, 10, QChar('0'));
+    QString text = QString("%1 %2 %3 %4%5%6")
+                       .arg(local.day, 2, 10, QChar('0'))
+                       .arg(Utf8(month))
+                       .arg(local.year % 100, 2, 10, QChar('0'))
+                       .arg(local.hour, 2, 10, QChar('0'))
+                       .arg(Utf8(window_.locale.timeSeparator))
+                       .arg(local.minute, 2, 10, QChar('0'));
+    if (!base.IsCardClock())
+        text += " " + Utf8(local.abbreviation);
+    return text;
 }
 
 QString ReviewPanel::verdictText() const {

@@ -214,6 +214,7 @@ void TimeBaseChooser::apply() {
         setCaption(window_.Label1, fromUtf8(cells.cell(1, last) + ","));
         setCaption(window_.Label11, fromUtf8(cells.cell(2, last)));
     }
+    emit changed();
 }
 
 void TimeBaseChooser::applyToGrid() {

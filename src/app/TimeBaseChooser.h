@@ -46,6 +46,10 @@ class TimeBaseChooser : public QObject {
     // The settings file the choice is kept in ($XDG_CONFIG_HOME/halvik/halvik.conf).
     static QString settingsFile();
 
+  signals:
+    // Every shown time was rewritten for a new time base.
+    void changed();
+
   private:
     void fillEntries();
     void showChoice();

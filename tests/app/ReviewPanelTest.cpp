@@ -22,6 +22,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ReviewPanel.h"
+#include "app/TimeBaseChooser.h"
 #include "app/WindowRecords.h"
 #include "review/Profiles.h"
 #include "views/widgets/DataGrid.h"
@@ -214,6 +215,31 @@ TEST_F(ReviewPanelTest, TheNextDownloadOfACardTakesItsProfile) {
     EXPECT_EQ(review.chooser()->currentData().toString(), "frozen-food");
     EXPECT_EQ(review.verdictLabel()->text(),
               QString::fromUtf8(" ALARM: >-15.0 \u00b0C, triggered 07 JAN 14 09:06 "));
+}
+
+TEST_F(ReviewPanelTest, TimesFollowTheWindowsTimeBase) {
+    ReviewPanel& review = *window->reviewPanel;
+    ASSERT_TRUE(review.choose("refrigerated-2-8"));
+    // A zone chosen after the profile rewrites the panel and the status bar; one chosen before
+    // it is used from the start.
+    ASSERT_TRUE(window->timeBase->choose("Europe/Berlin"));
+    EXPECT_EQ(review.rulesTable()->item(0, 2)->text(), "07 JAN 14 12:36 CET");
+    EXPECT_EQ(review.excursionsTable()->item(1, 1)->text(), "07 JAN 14 12:30 CET");
+    EXPECT_EQ(review.excursionsTable()->item(1, 2)->text(), "07 JAN 14 12:48 CET");
+    EXPECT_EQ(review.verdictLabel()->text(),
+              QString::fromUtf8(" ALARM: >8.0 \u00b0C, triggered 07 JAN 14 11:06 CET "));
+    ASSERT_TRUE(review.choose(""));
+    ASSERT_TRUE(window->timeBase->choose("America/St_Johns"));
+    ASSERT_TRUE(review.choose("refrigerated-2-8"));
+    EXPECT_EQ(review.rulesTable()->item(0, 2)->text(), "07 JAN 14 08:06 NST");
+    // The chart's lines survive the chart being refilled for the zone.
+    EXPECT_EQ(lineLevels(), (std::vector<double>{2.0, 2.0, 8.0, 8.0}));
+    // Back to the card's clock: the times as they always were.
+    ASSERT_TRUE(window->timeBase->choose("UTC (card clock)"));
+    EXPECT_EQ(review.rulesTable()->item(0, 2)->text(), "07 JAN 14 11:36");
+    EXPECT_EQ(review.verdictLabel()->text(),
+              QString::fromUtf8(" ALARM: >8.0 \u00b0C, triggered 07 JAN 14 10:06 "));
+    EXPECT_TRUE(recorder.errors().empty());
 }
 
 }  // namespace
