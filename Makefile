@@ -4,9 +4,10 @@
 # tests under a sanitizer in a build folder of their own; `make test-threads` runs only the
 # Qt-free threaded tests under ThreadSanitizer, building only what they need. `make package`
 # builds the .deb.
-# `make fuzz` builds the libFuzzer targets with clang (build-fuzz) and runs each for
-# FUZZ_SECONDS; `make fuzz-long` for FUZZ_MINUTES each; `make fuzz-qpdf` sends every PDF the
-# text target writes through `qpdf --check` as well.
+# `make fuzz` builds the libFuzzer targets with clang (build-fuzz) and runs each over its corpus
+# and FUZZ_RUNS fresh inputs; `make fuzz-long` for FUZZ_MINUTES each; `make fuzz-qpdf` sends every
+# PDF the text target writes through `qpdf --check` as well. (`make test` replays the corpora
+# with the ordinary compiler and needs no clang.)
 
 SANITIZE ?=
 ifeq ($(SANITIZE),1)
@@ -25,7 +26,7 @@ JOBS ?= $(shell nproc)
 # ThreadSanitizer, so the window tests stay out). Test binaries to build, and the ctest names.
 TSAN_TARGETS ?= test_devicelink test_devicelink_linux test_download
 TSAN_TESTS ?= ^(devicelink|download)
-FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?= 20000
 FUZZ_MINUTES ?= 10
 
 .PHONY: run test test-threads demo package bench build deps configure format format-check clean \
@@ -50,7 +51,7 @@ test-threads: deps
 
 fuzz: deps
 	fuzz/run build
-	@for t in $$(fuzz/run list); do fuzz/run check $$t $(FUZZ_SECONDS) || exit 1; done
+	@for t in $$(fuzz/run list); do fuzz/run check $$t $(FUZZ_RUNS) || exit 1; done
 
 fuzz-long: deps
 	fuzz/run build
@@ -58,7 +59,7 @@ fuzz-long: deps
 
 fuzz-qpdf: deps
 	fuzz/run build
-	HALVIK_FUZZ_QPDF=1 fuzz/run check pdf_text $(FUZZ_SECONDS)
+	HALVIK_FUZZ_QPDF=1 fuzz/run check pdf_text $(FUZZ_RUNS)
 
 run: build
 	@if [ -x $(BUILD)/bin/halvik ]; then $(BUILD)/bin/halvik; \
