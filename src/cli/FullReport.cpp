@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "cli/Output.h"
 #include "cli/RecordArguments.h"
 #include "recordreport/RecordReport.h"
 #include "records/RecordStore.h"
@@ -28,25 +29,40 @@ void AddFullReportOptions(CLI::App& report, FullReportRequest& request) {
         ->needs(full);
     AddTimeBaseOption(report, request.tz);
     request.tz.option->needs(full);
+    AddReviewOptions(report, request.review);
+    for (const char* name : {"--profile", "--alarm", "--fail-on-alarm"})
+        report.get_option(name)->needs(full);
 }
 
 int WriteFullReport(const std::string& recordPath, const std::string& unit,
                     const FullReportRequest& request) {
+    if (request.review.failOnAlarm && !request.review.Asked())
+        throw UsageError("--fail-on-alarm needs --profile or --alarm");
+    // A named profile brings its own range: a second one would leave the report two verdicts.
+    if (!request.review.profile.empty() && request.limits)
+        throw UsageError(
+            "--limits cannot be given with --profile: the profile's range judges "
+            "the report (add rules with --alarm)");
     RecordReportOptions options;
     if (request.limits) {
         const auto [low, high] = *request.limits;
         CheckLimits(low, high);
-        options.limits = RecordReportLimits{low, high};
     }
     options.timeBase = CallTimeBase(request.tz);
     const LoadedRecord loaded = LoadForUse(recordPath);
     options.unit = ShownUnit(unit, loaded.record.unit);
+    if (const auto named = RequestedProfile(request.review, request.limits, options.unit))
+        options.review = ReviewForRecordReport(loaded.record, named->profile);
+    else if (request.limits)
+        options.limits = RecordReportLimits{request.limits->first, request.limits->second};
     options.paper = request.paper == "letter" ? PaperSize::Letter : PaperSize::A4;
     options.recordName = std::filesystem::path(recordPath).filename().string();
     options.generatedAt =
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     WriteRecordReport(loaded, options, request.file);
-    return loaded.intact ? 0 : 1;
+    if (!loaded.intact)
+        return 1;
+    return request.review.failOnAlarm && options.review->verdict == Verdict::Alarm ? 1 : 0;
 }
 
 }  // namespace halvik::cli

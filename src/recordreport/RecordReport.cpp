@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <vector>
 
 #include "analysis/Limits.h"
@@ -34,6 +35,7 @@ constexpr TColor kRed = Rgb(200, 0, 0);
 constexpr TColor kSeries = Rgb(0, 70, 200);
 constexpr TColor kOutside = Rgb(230, 120, 0);
 constexpr TColor kLimitLine = Rgb(200, 0, 0);
+constexpr TColor kRuleLine = Rgb(120, 0, 170);
 constexpr TColor kGrid = Rgb(210, 210, 210);
 
 float PageWidthOf(PaperSize paper) {
@@ -51,11 +53,36 @@ struct Point {
     std::string text;  // with the locale's decimal separator
 };
 
+// A run of readings outside the range, by reading index.
+struct Run {
+    bool above = false;
+    int first = 0, last = 0;
+    int minutes() const { return kLogIntervalMinutes * (last - first + 1); }
+};
+
+// What the readings are judged by, in the report's unit: a bare range, or a limit profile's
+// review (whose range may be open at either end and whose verdict comes from its rules).
+struct Judgement {
+    std::optional<double> low, high;
+    std::vector<Run> runs;
+    bool alarm = false;
+    int inRangeMinutes = 0, aboveMinutes = 0, belowMinutes = 0;
+    double inRangePercent = 0, abovePercent = 0, belowPercent = 0;
+    const ReviewResult* review = nullptr;
+};
+
+double InUnit(double celsius, TemperatureUnit unit) {
+    if (unit != TemperatureUnit::Fahrenheit)
+        return celsius;
+    // Kept to 0.01 as profiles keep their thresholds, so 2.25 °C reads 36.05 °F.
+    return std::round((celsius * 1.8 + 32) * 100) / 100;
+}
+
 struct Data {
     std::vector<Point> points;
     std::optional<std::chrono::sys_seconds> first;
     int announced = 0;
-    std::optional<LimitAnalysis> limits;
+    std::optional<Judgement> judged;
     std::vector<int> side;  // per reading: +1 above, -1 below, 0 in range (or no limits)
     // With a zone: the local time of every reading and of the moment after the last one.
     TimeBase base;
@@ -109,12 +136,59 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
             data.local.push_back(
                 converter.Convert(*data.first + std::chrono::minutes(kLogIntervalMinutes * q)));
     }
+    if (options.limits && options.review)
+        throw std::invalid_argument(
+            "a record report is judged by a bare range or by a limit profile, not both");
     if (options.limits) {
-        data.limits = AnalyseLimits(shown, options.limits->low, options.limits->high);
-        for (const Excursion& e : data.limits->excursions)
-            for (int i = e.first; i <= e.last; ++i)
-                data.side[static_cast<std::size_t>(i)] = e.above ? 1 : -1;
+        const LimitAnalysis a = AnalyseLimits(shown, options.limits->low, options.limits->high);
+        Judgement& j = data.judged.emplace();
+        j.low = a.low;
+        j.high = a.high;
+        for (const Excursion& e : a.excursions)
+            j.runs.push_back({e.above, e.first, e.last});
+        j.alarm = !j.runs.empty();
+        j.inRangeMinutes = a.inRangeMinutes;
+        j.aboveMinutes = a.aboveMinutes;
+        j.belowMinutes = a.belowMinutes;
+        const int total = a.inRangeMinutes + a.aboveMinutes + a.belowMinutes;
+        const auto share = [total](int minutes) { return total > 0 ? 100.0 * minutes / total : 0; };
+        j.inRangePercent = share(a.inRangeMinutes);
+        j.abovePercent = share(a.aboveMinutes);
+        j.belowPercent = share(a.belowMinutes);
+    } else if (options.review) {
+        const ReviewResult& r = *options.review;
+        // A review of other readings would mark and count the wrong ones.
+        if (r.readingCount != received)
+            throw std::invalid_argument("the review covers " + std::to_string(r.readingCount) +
+                                        " readings, the record " + std::to_string(received));
+        for (const ReviewExcursion& e : r.excursions)
+            if (e.first < 0 || e.first > e.last || e.last >= received)
+                throw std::invalid_argument("the review names readings the record does not hold");
+        for (const RuleStatus& s : r.rules)
+            if (s.triggerIndex >= received)
+                throw std::invalid_argument("the review names readings the record does not hold");
+        if (r.firstTriggered >= static_cast<int>(r.rules.size()))
+            throw std::invalid_argument("the review names a rule its profile does not hold");
+        Judgement& j = data.judged.emplace();
+        j.review = &r;
+        if (r.profile.low)
+            j.low = InUnit(*r.profile.low, options.unit);
+        if (r.profile.high)
+            j.high = InUnit(*r.profile.high, options.unit);
+        for (const ReviewExcursion& e : r.excursions)
+            j.runs.push_back({e.above, e.first, e.last});
+        j.alarm = r.verdict == Verdict::Alarm;
+        j.inRangeMinutes = r.inRangeMinutes;
+        j.aboveMinutes = r.aboveMinutes;
+        j.belowMinutes = r.belowMinutes;
+        j.inRangePercent = r.inRangePercent;
+        j.abovePercent = r.abovePercent;
+        j.belowPercent = r.belowPercent;
     }
+    if (data.judged)
+        for (const Run& run : data.judged->runs)
+            for (int i = run.first; i <= run.last; ++i)
+                data.side[static_cast<std::size_t>(i)] = run.above ? 1 : -1;
     return data;
 }
 
@@ -348,7 +422,7 @@ class Writer {
         y -= 6;
         y = Summary(y);
         y -= 6;
-        if (FData.limits)
+        if (FData.judged)
             y = LimitsSection(y);
         Chart(y - 6);
     }
@@ -418,51 +492,130 @@ class Writer {
         return y;
     }
 
+    // A temperature of the profile (°C, kept to 0.01) in the report's unit, as rules write it.
+    std::string Threshold(double celsius) const {
+        std::string text = ThresholdText(InUnit(celsius, FOptions.unit));
+        const std::size_t dot = text.find('.');
+        if (dot != std::string::npos)
+            text.replace(dot, 1, FOptions.locale.decimalSeparator);
+        return text;
+    }
+
+    // A rule as people read it, with the locale's decimal separator.
+    std::string Label(const AlarmRule& rule) const {
+        std::string text = RuleLabel(rule);
+        if (FOptions.locale.decimalSeparator != ".")
+            for (std::size_t at = text.find('.'); at != std::string::npos;
+                 at = text.find('.', at + FOptions.locale.decimalSeparator.size()))
+                text.replace(at, 1, FOptions.locale.decimalSeparator);
+        return text;
+    }
+
+    std::string RangeText() const {
+        const Judgement& j = *FData.judged;
+        if (!j.review)
+            return Decimal(*j.low, 1, FOptions.locale) + " to " +
+                   Decimal(*j.high, 1, FOptions.locale) + " " + FUnit;
+        const LimitProfile& p = j.review->profile;
+        std::string text;
+        if (p.low && p.high)
+            text = Threshold(*p.low) + " to " + Threshold(*p.high);
+        else if (p.low)
+            text = "from " + Threshold(*p.low);
+        else if (p.high)
+            text = "up to " + Threshold(*p.high);
+        else
+            return "none";
+        return text + " " + FUnit;
+    }
+
+    // When rule `s` triggered: the end of its triggering reading's interval.
+    std::string TriggerTime(const RuleStatus& s) const {
+        return DateTimeOf(FData, s.triggerIndex + 1, FOptions.locale);
+    }
+
+    std::string VerdictLine() const {
+        const Judgement& j = *FData.judged;
+        if (!j.review)
+            return j.alarm ? "ALARM: readings outside the range" : "OK: every reading in range";
+        const ReviewResult& r = *j.review;
+        if (r.firstTriggered < 0)
+            return r.verdict == Verdict::Alarm ? "ALARM" : "OK: no alarm rule triggered";
+        const RuleStatus& first = r.rules[static_cast<std::size_t>(r.firstTriggered)];
+        return "ALARM: " + Label(first.rule) + ", triggered " + TriggerTime(first);
+    }
+
     float LimitsSection(float y) {
-        const LimitAnalysis& a = *FData.limits;
+        const Judgement& j = *FData.judged;
         Font(true, 11);
-        Text(kMargin, y, "Limits");
+        Text(kMargin, y, j.review ? "Limit profile" : "Limits");
         y -= 15;
-        y = Line(y, "Range",
-                 Decimal(a.low, 1, FOptions.locale) + " to " + Decimal(a.high, 1, FOptions.locale) +
-                     " " + FUnit);
-        const bool alarm = !a.excursions.empty();
-        const std::string verdict =
-            alarm ? "ALARM: readings outside the range" : "OK: every reading in range";
+        if (j.review)
+            y = Line(y, "Profile", j.review->profile.name);
+        y = Line(y, "Range", RangeText());
+        if (j.review && j.review->rules.empty())
+            y = Line(y, "Rules", "none");
         // The verdict in a box.
+        const std::string verdict = VerdictLine();
         y -= 4;
-        Font(true, 11, alarm ? kRed : kBlack);
+        Font(true, 11, j.alarm ? kRed : kBlack);
         const float w = FCanvas.TextWidth(verdict) + 12;
         FCanvas.SetLineWidth(1);
-        FCanvas.SetRGBStrokeColor(alarm ? kRed : kBlack);
+        FCanvas.SetRGBStrokeColor(j.alarm ? kRed : kBlack);
         FCanvas.Rectangle(kMargin, y - 5, w, 17);
         FCanvas.Stroke();
         Text(kMargin + 6, y, verdict);
         y -= 22;
-        const int total = a.inRangeMinutes + a.aboveMinutes + a.belowMinutes;
-        auto share = [&](int minutes) {
-            return IntText(minutes) + " min (" +
-                   Decimal(total > 0 ? 100.0 * minutes / total : 0.0, 1, FOptions.locale) + " %)";
+        auto share = [&](int minutes, double percent) {
+            return IntText(minutes) + " min (" + Decimal(percent, 1, FOptions.locale) + " %)";
         };
-        y = Line(y, "In range", share(a.inRangeMinutes));
-        y = Line(y, "Above", share(a.aboveMinutes));
-        y = Line(y, "Below", share(a.belowMinutes));
-        if (a.excursions.empty())
+        y = Line(y, "In range", share(j.inRangeMinutes, j.inRangePercent));
+        y = Line(y, "Above", share(j.aboveMinutes, j.abovePercent));
+        y = Line(y, "Below", share(j.belowMinutes, j.belowPercent));
+        if (j.review && !j.review->rules.empty())
+            y = RuleTable(y - 3);
+        if (j.runs.empty())
             return y;
         y -= 3;
         Font(true, 9);
         Text(kMargin, y,
-             "Excursions (" +
-                 CountText(static_cast<long long>(a.excursions.size()), FOptions.locale) + ")");
+             "Excursions (" + CountText(static_cast<long long>(j.runs.size()), FOptions.locale) +
+                 ")");
         y -= 11;
-        const int shown =
-            std::min<int>(kExcursionsOnFirstPage, static_cast<int>(a.excursions.size()));
+        const int shown = std::min<int>(kExcursionsOnFirstPage, static_cast<int>(j.runs.size()));
         y = ExcursionHeading(y);
         for (int i = 0; i < shown; ++i)
             y = ExcursionRow(y, i);
-        if (shown < static_cast<int>(a.excursions.size())) {
+        if (shown < static_cast<int>(j.runs.size())) {
             Font(false, 7.5f);
             Text(kMargin, y, "continued on the next page");
+            y -= 9;
+        }
+        return y;
+    }
+
+    // Each rule of the profile: when it triggered, and how long the readings met it.
+    float RuleTable(float y) {
+        const float x[] = {kMargin, kMargin + 120, kMargin + 300, kMargin + 360, kMargin + 420};
+        Font(true, 7.5f);
+        Text(x[0], y, "Rule");
+        Text(x[1], y, "Status");
+        Text(x[2], y, "Total min");
+        Text(x[3], y, "Longest min");
+        Text(x[4], y, "Runs");
+        y -= 9;
+        for (const RuleStatus& s : FData.judged->review->rules) {
+            Font(false, 7.5f, s.triggered ? kRed : kBlack);
+            Text(x[0], y, Label(s.rule));
+            std::string status = s.triggered ? "triggered " + TriggerTime(s) : "not triggered";
+            if (s.rule.kind == RuleKind::Mkt)
+                status += s.mkt ? "   MKT " + Threshold(*s.mkt) + " " + FUnit : "   no MKT";
+            Text(x[1], y, status);
+            if (s.rule.kind != RuleKind::Mkt) {
+                Text(x[2], y, IntText(s.totalMinutes));
+                Text(x[3], y, IntText(s.longestMinutes));
+                Text(x[4], y, IntText(s.runs));
+            }
             y -= 9;
         }
         return y;
@@ -480,33 +633,33 @@ class Writer {
     }
 
     float ExcursionRow(float y, int i) {
-        const Excursion& e = FData.limits->excursions[static_cast<std::size_t>(i)];
+        const Run& e = FData.judged->runs[static_cast<std::size_t>(i)];
         Font(false, 7.5f);
         Text(kMargin, y, IntText(i + 1));
         Text(kMargin + 30, y, DateTimeOf(FData, e.first, FOptions.locale));
         // Each reading stands for its six minutes: an excursion ends six minutes after its last.
         Text(kMargin + 140, y, DateTimeOf(FData, e.last + 1, FOptions.locale));
         Text(kMargin + 250, y, IntText(e.minutes()));
+        const int peak = PeakIndex(e);
         Text(kMargin + 300, y,
-             FData.points[static_cast<std::size_t>(e.above ? MaxIndex(e) : MinIndex(e))].text +
-                 " " + FUnit + (e.above ? " H" : " L"));
+             peak < 0 ? std::string("no real temperature")
+                      : FData.points[static_cast<std::size_t>(peak)].text + " " + FUnit +
+                            (e.above ? " H" : " L"));
         return y - 9;
     }
 
-    int MaxIndex(const Excursion& e) const {
-        int at = e.first;
-        for (int i = e.first; i <= e.last; ++i)
-            if (FData.points[static_cast<std::size_t>(i)].value >
-                FData.points[static_cast<std::size_t>(at)].value)
+    // The highest reading of a run above, the lowest of one below, of those that are real
+    // temperatures; -1 when none is.
+    int PeakIndex(const Run& e) const {
+        int at = -1;
+        for (int i = e.first; i <= e.last; ++i) {
+            const Point& p = FData.points[static_cast<std::size_t>(i)];
+            if (!p.possible)
+                continue;
+            if (at < 0 || (e.above ? p.value > FData.points[static_cast<std::size_t>(at)].value
+                                   : p.value < FData.points[static_cast<std::size_t>(at)].value))
                 at = i;
-        return at;
-    }
-    int MinIndex(const Excursion& e) const {
-        int at = e.first;
-        for (int i = e.first; i <= e.last; ++i)
-            if (FData.points[static_cast<std::size_t>(i)].value <
-                FData.points[static_cast<std::size_t>(at)].value)
-                at = i;
+        }
         return at;
     }
 
@@ -517,6 +670,20 @@ class Writer {
             if (m * power >= raw)
                 return m * power;
         return 10 * power;
+    }
+
+    // The temperatures the chart draws lines at, in the report's unit.
+    std::vector<double> ChartLevels() const {
+        std::vector<double> levels;
+        if (!FData.judged)
+            return levels;
+        for (const std::optional<double>& v : {FData.judged->low, FData.judged->high})
+            if (v)
+                levels.push_back(*v);
+        if (FData.judged->review)
+            for (const AlarmRule& rule : FData.judged->review->profile.rules)
+                levels.push_back(InUnit(rule.threshold, FOptions.unit));
+        return levels;
     }
 
     void Chart(float top) {
@@ -539,9 +706,10 @@ class Writer {
             hi = any ? std::max(hi, v) : v;
             any = true;
         }
-        if (FData.limits) {
-            lo = any ? std::min(lo, FData.limits->low) : FData.limits->low;
-            hi = any ? std::max(hi, FData.limits->high) : FData.limits->high;
+        // The range's ends and the rules' thresholds are always on the chart.
+        for (const double v : ChartLevels()) {
+            lo = any ? std::min(lo, v) : v;
+            hi = any ? std::max(hi, v) : v;
             any = true;
         }
         if (!any) {
@@ -627,26 +795,61 @@ class Writer {
                 FCanvas.Stroke();
         }
         // Limit lines, labelled, over the readings.
-        if (FData.limits) {
-            FCanvas.SetLineWidth(1);
-            FCanvas.SetRGBStrokeColor(kLimitLine);
-            for (double v : {FData.limits->low, FData.limits->high}) {
-                FCanvas.MoveTo(left, yOf(v));
-                FCanvas.LineTo(right, yOf(v));
+        if (!FData.judged)
+            return;
+        const Judgement& j = *FData.judged;
+        if (j.review && !j.review->rules.empty()) {
+            // The rules' thresholds dashed under the range's lines (a rule often shares its
+            // threshold with a range end), labelled at the right; rules at one threshold share
+            // a label.
+            std::vector<std::pair<double, std::string>> levels;
+            for (const AlarmRule& rule : j.review->profile.rules) {
+                const double v = InUnit(rule.threshold, FOptions.unit);
+                auto same = std::find_if(levels.begin(), levels.end(),
+                                         [v](const auto& level) { return level.first == v; });
+                if (same == levels.end())
+                    levels.emplace_back(v, Label(rule));
+                else
+                    same->second += "; " + Label(rule);
+            }
+            FCanvas.SetLineWidth(0.8f);
+            FCanvas.SetRGBStrokeColor(kRuleLine);
+            FCanvas.SetDash({4, 2}, 0);
+            for (const auto& level : levels) {
+                FCanvas.MoveTo(left, yOf(level.first));
+                FCanvas.LineTo(right, yOf(level.first));
             }
             FCanvas.Stroke();
-            Font(false, 6.5f, kLimitLine);
-            Text(left + 2, yOf(FData.limits->high) + 2,
-                 "high " + Decimal(FData.limits->high, 1, FOptions.locale));
-            Text(left + 2, yOf(FData.limits->low) - 8,
-                 "low " + Decimal(FData.limits->low, 1, FOptions.locale));
+            FCanvas.SetDash({}, 0);
+            Font(false, 6.5f, kRuleLine);
+            for (const auto& level : levels)
+                TextRight(right - 2, yOf(level.first) + 2, level.second);
         }
+        FCanvas.SetLineWidth(1);
+        FCanvas.SetRGBStrokeColor(kLimitLine);
+        for (const std::optional<double>& v : {j.low, j.high})
+            if (v) {
+                FCanvas.MoveTo(left, yOf(*v));
+                FCanvas.LineTo(right, yOf(*v));
+            }
+        if (j.low || j.high)
+            FCanvas.Stroke();
+        Font(false, 6.5f, kLimitLine);
+        // A profile's range keeps its two decimals where it has them.
+        if (j.high)
+            Text(left + 2, yOf(*j.high) + 2,
+                 "high " + (j.review ? Threshold(*j.review->profile.high)
+                                     : Decimal(*j.high, 1, FOptions.locale)));
+        if (j.low)
+            Text(left + 2, yOf(*j.low) - 8,
+                 "low " + (j.review ? Threshold(*j.review->profile.low)
+                                    : Decimal(*j.low, 1, FOptions.locale)));
     }
 
     void ExcursionPages() {
         if (FLayout.excursionPages == 0)
             return;
-        const int count = static_cast<int>(FData.limits->excursions.size());
+        const int count = static_cast<int>(FData.judged->runs.size());
         int i = kExcursionsOnFirstPage;
         for (int page = 0; page < FLayout.excursionPages; ++page) {
             NewPage();
@@ -688,7 +891,9 @@ class Writer {
             Font(true, 11);
             Text(kMargin, top,
                  "Readings (" + FUnit + ")" +
-                     (FData.limits ? "   H above the range, L below" : "") +
+                     (FData.judged && (FData.judged->low || FData.judged->high)
+                          ? "   H above the range, L below"
+                          : "") +
                      (FData.base.IsCardClock() ? "" : "   times: " + ZoneName()));
             top -= 18;
             for (int g = 0; g < FLayout.columnGroups && next < rows.size(); ++g) {
@@ -760,7 +965,7 @@ class Writer {
         field("Reviewed by");
         field("Date");
         field("Signature");
-        if (FData.limits && !FData.limits->excursions.empty()) {
+        if (FData.judged && FData.judged->alarm) {
             field("Action taken");
             field("");
         }
@@ -788,8 +993,8 @@ RecordReportLayout Plan(const Data& data, const RecordReportOptions& options) {
     const int perPage = layout.rowsPerColumn * layout.columnGroups;
     const int n = static_cast<int>(data.points.size());
     layout.readingPages = (n + perPage - 1) / perPage;
-    if (data.limits) {
-        const int rest = static_cast<int>(data.limits->excursions.size()) - kExcursionsOnFirstPage;
+    if (data.judged) {
+        const int rest = static_cast<int>(data.judged->runs.size()) - kExcursionsOnFirstPage;
         if (rest > 0)
             layout.excursionPages = (rest + kExcursionsPerPage - 1) / kExcursionsPerPage;
     }
@@ -797,6 +1002,10 @@ RecordReportLayout Plan(const Data& data, const RecordReportOptions& options) {
 }
 
 }  // namespace
+
+ReviewResult ReviewForRecordReport(const Record& record, const LimitProfile& profile) {
+    return Review(CelsiusGridValues(record.readings, RecordReadingsReceived(record)), profile);
+}
 
 RecordReportLayout PlanRecordReport(const LoadedRecord& record,
                                     const RecordReportOptions& options) {

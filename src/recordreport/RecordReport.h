@@ -15,6 +15,7 @@
 #include "logger/Reading.h"
 #include "pdf/PdfStreams.h"
 #include "records/Record.h"
+#include "review/Review.h"
 #include "timebase/TimeBase.h"
 
 namespace halvik {
@@ -29,8 +30,13 @@ struct RecordReportLimits {
 struct RecordReportOptions {
     TemperatureUnit unit = TemperatureUnit::Celsius;
     PaperSize paper = PaperSize::A4;
-    // The allowed range in `unit`; without it the report has no verdict and no marks.
+    // A bare allowed range in `unit`: the verdict is ALARM when any reading is outside it.
     std::optional<RecordReportLimits> limits;
+    // The review of the record under a limit profile (ReviewForRecordReport): the profile's
+    // name, range and rules, the verdict, each rule's status and the excursions, with the range
+    // and the rules' thresholds drawn on the chart. It takes the place of `limits`; without
+    // either the report has no verdict and no marks.
+    std::optional<ReviewResult> review;
     LocaleSettings locale;
     // The record's file name as the report shows it (no folder).
     std::string recordName;
@@ -56,10 +62,16 @@ struct RecordReportLayout {
     double chartLow = 0, chartHigh = 0;
 };
 
+// The review a report of `record` under `profile` shows: every reading that arrived, as the grid
+// shows it in °C. Throws std::invalid_argument when the profile cannot be used.
+ReviewResult ReviewForRecordReport(const Record& record, const LimitProfile& profile);
+
 // The layout of a report of `record` with `options`.
 RecordReportLayout PlanRecordReport(const LoadedRecord& record, const RecordReportOptions& options);
 
-// Writes the whole report of `record` to `out`. `compress` deflates the page contents.
+// Writes the whole report of `record` to `out`. `compress` deflates the page contents. Throws
+// std::invalid_argument when `options` holds both limits and a review, or a review of another
+// number of readings than the record holds.
 RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& options,
                                     TPdfOutputStream& out, bool compress = true);
 

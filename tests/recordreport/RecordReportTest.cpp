@@ -20,6 +20,7 @@
 #include "pdf/PdfStreams.h"
 #include "recordreport/RecordReport.h"
 #include "records/Csv.h"
+#include "review/Profiles.h"
 
 namespace halvik {
 namespace {
@@ -77,6 +78,15 @@ Record RecordOf(const std::vector<std::pair<int, int>>& bytes, int announced, bo
     return record;
 }
 
+// Runs of blanks as one, so that columns read as lines of words.
+std::string Squeezed(const std::string& text) {
+    std::string out;
+    for (const char c : text)
+        if (c != ' ' || out.empty() || out.back() != ' ')
+            out += c;
+    return out;
+}
+
 class RecordReportFiles : public ::testing::Test {
   protected:
     void SetUp() override { dir_ = MakeTempDir(); }
@@ -94,6 +104,7 @@ struct ReportCase {
     const char* decimal;
     PaperSize paper;
     std::vector<const char*> texts;  // found in the extracted text
+    bool profile = false;            // judged by a profile whose rules trigger, not by `limits`
 };
 
 // Every size and kind of record gives a clean file with the planned number of pages and says
@@ -141,6 +152,27 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
          ".",
          PaperSize::A4,
          {"14,400 of 14,400 readings", "continued on the next page", "Excursions (continued)"}},
+        {"full-profile",
+         14400,
+         -1,
+         true,
+         F,
+         false,
+         ".",
+         PaperSize::A4,
+         {"Profile controlled-room", "ALARM: <15.0 °C", "Action taken",
+          "H above the range, L below"},
+         true},
+        {"incomplete-profile",
+         224,
+         1000,
+         false,
+         C,
+         false,
+         ",",
+         PaperSize::Letter,
+         {"INCOMPLETE: 224 of 1 000 readings", "Range 20,0 to 25,0 °C", "MKT >25,0 °C", "ALARM"},
+         true},
     };
     for (const ReportCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,6 +191,10 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
         if (c.limits)
             options.limits =
                 c.unit == F ? RecordReportLimits{39.2, 46.4} : RecordReportLimits{4, 8};
+        // 20 to 25 °C with four rules, one of which (<15) every sample record meets.
+        if (c.profile)
+            options.review =
+                ReviewForRecordReport(record, ResolveProfile("controlled-room", dir_).profile);
         const std::string path = dir_ + "/" + c.name + ".pdf";
         const LoadedRecord loaded = Loaded(record, c.intact);
         WriteRecordReport(loaded, options, path);
@@ -166,8 +202,9 @@ TEST_F(RecordReportFiles, EveryKindOfRecordGivesACleanFileWithThePlannedPages) {
         const int planned = PlanRecordReport(loaded, options).TotalPages();
         EXPECT_EQ(PdfPages(path), planned);
         const std::string text = PdfText(path);
+        const std::string words = Squeezed(text);
         for (const char* expected : c.texts)
-            EXPECT_NE(text.find(expected), std::string::npos) << expected;
+            EXPECT_NE(words.find(expected), std::string::npos) << expected;
         // A separator the fonts cannot draw is never printed as "?".
         EXPECT_EQ(text.find('?'), std::string::npos);
         const std::vector<std::string> pages = Pages(text);
@@ -335,6 +372,118 @@ TEST_F(RecordReportFiles, MarksAndImpossibleReadingsSurviveTextExtraction) {
     EXPECT_NE(text.find("Action taken"), std::string::npos);
 }
 
+// The readings a profile judges: 5.0, 5.0, then 8.5 three times (above 8), 5.0, 1.0 (below 2),
+// 5.0 three times, 8.5, 5.0 °C, from 2026-01-12 08:00.
+Record ExcursionRecord() {
+    const std::pair<int, int> ok{0x81, 0x20}, hot{0x82, 0x08}, cold{0x7F, 0x00};
+    return RecordOf({ok, ok, hot, hot, hot, ok, cold, ok, ok, ok, hot, ok}, 12, true);
+}
+
+LimitProfile ColdRoom(std::vector<const char*> rules) {
+    LimitProfile profile;
+    profile.name = "walk-in cold room";
+    profile.low = 2;
+    profile.high = 8;
+    for (const char* rule : rules)
+        profile.rules.push_back(ParseRule(rule));
+    return profile;
+}
+
+// Under a profile page 1 carries its name, range and rules, the verdict from the rules, time in
+// range, each rule's status and the excursions; the readings carry H and L by the profile's
+// range; an ALARM asks for the action taken. In °F the range and peaks follow the unit and the
+// rules keep the words they were written in.
+TEST_F(RecordReportFiles, AProfileGivesItsVerdictRulesAndExcursions) {
+    const LoadedRecord loaded = Loaded(ExcursionRecord());
+    struct Case {
+        const char* name;
+        TemperatureUnit unit;
+        std::vector<const char*> rules;
+        std::vector<const char*> page1;  // in the squeezed text of page 1
+        bool alarm;
+    };
+    const std::vector<Case> cases = {
+        {"alarm",
+         TemperatureUnit::Celsius,
+         {">8 for 12min", "<2 for 30min", "mkt>25"},
+         {"Profile walk-in cold room", "Range 2.0 to 8.0 °C",
+          "ALARM: >8.0 °C for 12 min, triggered 2026-01-12 08:24", "In range 42 min (58.3 %)",
+          "Above 24 min (33.3 %)", "Below 6 min (8.3 %)",
+          ">8.0 °C for 12 min triggered 2026-01-12 08:24 24 18 2",
+          "<2.0 °C for 30 min not triggered 6 6 1", "MKT >25.0 °C not triggered MKT 6.1 °C",
+          "Excursions (3)", "1 2026-01-12 08:12 2026-01-12 08:30 18 8.5 °C H",
+          "2 2026-01-12 08:36 2026-01-12 08:42 6 1.0 °C L",
+          "3 2026-01-12 09:00 2026-01-12 09:06 6 8.5 °C H", "high 8.0", "low 2.0"},
+         true},
+        {"fahrenheit",
+         TemperatureUnit::Fahrenheit,
+         {">8 for 12min"},
+         {"Range 35.6 to 46.4 °F", "ALARM: >8.0 °C for 12 min",
+          "1 2026-01-12 08:12 2026-01-12 08:30 18 47.3 °F H", "high 46.4", "low 35.6"},
+         true},
+        {"ok",
+         TemperatureUnit::Celsius,
+         {">8 for 1h"},
+         {"OK: no alarm rule triggered", ">8.0 °C for 1 h not triggered 24 18 2", "Excursions (3)"},
+         false},
+        {"no-rules",
+         TemperatureUnit::Celsius,
+         {},
+         {"Rules none", "OK: no alarm rule triggered"},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordReportOptions options = Options(c.unit);
+        options.review = ReviewForRecordReport(loaded.record, ColdRoom(c.rules));
+        const std::string path = dir_ + "/" + c.name + ".pdf";
+        WriteRecordReport(loaded, options, path);
+        ExpectQpdfClean(path);
+        const std::vector<std::string> pages = Pages(PdfText(path));
+        ASSERT_EQ(static_cast<int>(pages.size()), PlanRecordReport(loaded, options).TotalPages());
+        const std::string page1 = Squeezed(pages.front());
+        for (const char* expected : c.page1)
+            EXPECT_NE(page1.find(expected), std::string::npos) << expected << "\n" << page1;
+        EXPECT_EQ(page1.find("ALARM") != std::string::npos, c.alarm);
+        EXPECT_EQ(pages.back().find("Action taken") != std::string::npos, c.alarm);
+        // The marks follow the profile's range, whatever its rules say.
+        const std::vector<RecordReportRow> rows = RecordReportRows(loaded, options);
+        ASSERT_EQ(rows.size(), 12u);
+        for (std::size_t i : {2u, 3u, 4u, 10u})
+            EXPECT_TRUE(rows[i].value.ends_with(" H")) << i;
+        EXPECT_TRUE(rows[6].value.ends_with(" L"));
+        EXPECT_EQ(rows[5].value, c.unit == TemperatureUnit::Celsius ? "5.0" : "41.0");
+        EXPECT_NE(Squeezed(pages[1]).find("H above the range, L below"), std::string::npos);
+    }
+
+    // An open range: only its one end is drawn and named.
+    LimitProfile frozen = ColdRoom({">-15"});
+    frozen.low.reset();
+    RecordReportOptions options = Options();
+    options.review = ReviewForRecordReport(loaded.record, frozen);
+    WriteRecordReport(loaded, options, dir_ + "/open.pdf");
+    const std::string open = Squeezed(PdfText(dir_ + "/open.pdf"));
+    EXPECT_NE(open.find("Range up to 8.0 °C"), std::string::npos) << open;
+    EXPECT_EQ(open.find("low 2.0"), std::string::npos);
+}
+
+// A review that is not of the record's readings, or a report asked to judge by a range and a
+// profile at once, is refused before any file is touched.
+TEST_F(RecordReportFiles, AReviewOfOtherReadingsIsRefused) {
+    const LoadedRecord loaded = Loaded(ExcursionRecord());
+    const LimitProfile profile = ColdRoom({">8"});
+    RecordReportOptions options = Options();
+    options.review = ReviewForRecordReport(test::SampleRecord(30), profile);
+    EXPECT_THROW(WriteRecordReport(loaded, options, dir_ + "/other.pdf"), std::invalid_argument);
+    options.review = ReviewForRecordReport(loaded.record, profile);
+    options.review->excursions.push_back({true, 11, 12, {}, {}, {}});
+    EXPECT_THROW(WriteRecordReport(loaded, options, dir_ + "/beyond.pdf"), std::invalid_argument);
+    options.review = ReviewForRecordReport(loaded.record, profile);
+    options.limits = RecordReportLimits{2, 8};
+    EXPECT_THROW(WriteRecordReport(loaded, options, dir_ + "/both.pdf"), std::invalid_argument);
+    EXPECT_TRUE(fs::is_empty(dir_));
+}
+
 // Statistics of 100 and above at one decimal, where the window's captions keep three digits
 // ("101.0" for 100.5): the maximum is the reading itself.
 TEST_F(RecordReportFiles, StatisticsOfAHundredAndAboveKeepTheirDecimal) {
@@ -427,9 +576,11 @@ struct CliRun {
 
 CliRun RunCli(const std::string& dir, const std::string& args) {
     const std::string err = dir + "/stderr";
-    const int raw = std::system(
-        (std::string(HALVIK_CLI) + " " + args + " >/dev/null 2>" + Quote(err) + " </dev/null")
-            .c_str());
+    // The user's own profiles are looked for in the test's folder only.
+    const int raw =
+        std::system(("XDG_CONFIG_HOME=" + Quote(dir + "/config") + " " + std::string(HALVIK_CLI) +
+                     " " + args + " >/dev/null 2>" + Quote(err) + " </dev/null")
+                        .c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(err)};
 }
 
@@ -486,6 +637,63 @@ TEST_F(RecordReportFiles, CliWritesTheReportOrNamesWhyNot) {
     for (const auto& entry : fs::directory_iterator(dir_))
         files += entry.path().extension() == ".pdf" ? 1 : 0;
     EXPECT_EQ(files, 2);
+}
+
+// halvik-cli report --full under a profile, by name or file, with rules added; or under --alarm
+// rules with --limits as their range; --fail-on-alarm; and the combinations it refuses.
+TEST_F(RecordReportFiles, CliJudgesTheReportByAProfile) {
+    const std::string record = dir_ + "/cold.halvik";
+    WriteFile(record, RecordText(ExcursionRecord()));
+    const std::string profiles = dir_ + "/config/halvik/profiles";
+    fs::create_directories(profiles);
+    WriteFile(profiles + "/room.toml",
+              "name = \"walk-in cold room\"\nlow = 2\nhigh = 8\nrules = [\">8 for 1h\"]\n");
+    struct Good {
+        std::string args;
+        int status;
+        std::vector<const char*> texts;
+    };
+    const std::vector<Good> good = {
+        {"--profile 'walk-in cold room'", 0, {"Profile walk-in cold room", "OK: no alarm rule"}},
+        {"--profile " + profiles + "/room.toml --alarm '>8 for 12min' --fail-on-alarm",
+         1,
+         {"ALARM: >8.0 °C for 12 min, triggered 2026-01-12 08:24", "Action taken"}},
+        {"--profile refrigerated-2-8 --unit F", 0, {"Profile refrigerated-2-8", "35.6 to 46.4 °F"}},
+        {"--alarm '<2' --limits 35.6:46.4 --unit F",
+         0,
+         {"Profile command line", "Range 35.6 to 46.4 °F", "ALARM: <2.0 °C, triggered"}},
+        {"--limits 2:8", 0, {"Limits", "ALARM: readings outside the range"}},
+    };
+    for (const Good& g : good) {
+        SCOPED_TRACE(g.args);
+        const std::string out = dir_ + "/judged.pdf";
+        const CliRun run = RunCli(dir_, "report " + record + " --full " + out + " " + g.args);
+        ASSERT_EQ(run.status, g.status) << run.err;
+        ExpectQpdfClean(out);
+        const std::string text = Squeezed(PdfText(out));
+        for (const char* expected : g.texts)
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        fs::remove(out);
+    }
+    struct Bad {
+        std::string args;
+        std::string message;
+    };
+    const std::string x = dir_ + "/x.pdf";
+    const std::vector<Bad> bad = {
+        {"--full " + x + " --profile nowhere", "nowhere"},
+        {"--full " + x + " --alarm '>8 fo 30min'", "fo"},
+        {"--full " + x + " --profile refrigerated-2-8 --limits 2:8", "--limits cannot be given"},
+        {"--full " + x + " --fail-on-alarm", "--fail-on-alarm needs --profile or --alarm"},
+        {"--data " + x + " --profile refrigerated-2-8", "--profile requires --full"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.args);
+        const CliRun run = RunCli(dir_, "report " + record + " " + b.args);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_NE(run.err.find(b.message), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(x));
+    }
 }
 #endif
 
