@@ -11,6 +11,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
+#include "app/ReviewPanel.h"
 #include "app/TimeBaseChooser.h"
 #include "app/WindowRecords.h"
 #include "recordreport/RecordReport.h"
@@ -70,6 +71,10 @@ void RecordReportButton::write() {
                         : PaperSize::A4;
     options.locale = window_.locale;
     options.timeBase = window_.timeBase->base();
+    // Judged by the profile chosen in the review panel, reviewed again over the readings the
+    // report lists, so that its marks and counts are the report's own.
+    if (const std::optional<ReviewResult>& chosen = window_.reviewPanel->result())
+        options.review = ReviewForRecordReport(loaded.record, chosen->profile);
     options.recordName = recordName.toStdString();
     options.generatedAt =
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());

@@ -13,7 +13,8 @@ class TForm3;
 
 // The window's "Record Report" button: writes the record report of the download or record shown
 // into the folder Halvik was started from, named after the record, and opens it as the other
-// reports are opened. Where that folder cannot be written it asks where instead.
+// reports are opened. Where that folder cannot be written it asks where instead. The report
+// follows the window: its unit, its time base and the limit profile chosen in the review panel.
 class RecordReportButton : public QObject {
     Q_OBJECT
   public:

@@ -8,6 +8,8 @@
 #include "ExportTestSupport.h"
 #include "app/DemoCard.h"
 #include "app/RecordReportButton.h"
+#include "app/ReviewPanel.h"
+#include "app/TimeBaseChooser.h"
 #include "records/RecordStore.h"
 
 namespace halvik::testing {
@@ -69,6 +71,39 @@ TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
     ASSERT_TRUE(QFile::exists(path("changed.pdf")));
     EXPECT_TRUE(pdfText(path("changed.pdf")).contains("CHANGED AFTER DOWNLOAD"));
     EXPECT_TRUE(pdfText(path("changed.pdf")).contains("changed.halvik"));
+}
+
+// The report follows the window: the profile chosen in the review panel judges it (verdict,
+// rules, marks) and the readings' times are in the window's time base.
+TEST_F(ExportWindow, RecordReportFollowsTheChosenProfileAndTimeBase) {
+    ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+    TForm3& w = *window;
+    const QString kept = keptRecordPath(w);
+    ASSERT_FALSE(kept.isEmpty());
+    const QString expected = path(QFileInfo(kept).completeBaseName() + ".pdf");
+    w.timeBase->useForThisRun(TimeBase::Zone("Asia/Kolkata"));
+    ASSERT_TRUE(w.reviewPanel->choose("refrigerated-2-8"));
+    ASSERT_TRUE(w.reviewPanel->result().has_value());
+    const ReviewResult chosen = *w.reviewPanel->result();
+    w.recordReport->button()->click();
+    // The card's profile is remembered in the shared configuration: forget it again.
+    w.reviewPanel->choose(QString());
+    ASSERT_TRUE(waitFor([&] { return viewerCalls().size() >= 1; }, 10000));
+    EXPECT_TRUE(recorder.messages.empty());
+    ASSERT_TRUE(QFile::exists(expected)) << expected.toStdString();
+    QString text = pdfText(expected);
+    text.replace(QRegularExpression(" +"), " ");
+    EXPECT_TRUE(text.contains("Profile refrigerated-2-8"));
+    EXPECT_TRUE(text.contains("Range 2.0 to 8.0 °C"));
+    EXPECT_TRUE(text.contains(chosen.verdict == Verdict::Alarm ? "ALARM: "
+                                                               : "OK: no alarm rule triggered"));
+    EXPECT_EQ(text.contains("Action taken"), chosen.verdict == Verdict::Alarm);
+    EXPECT_TRUE(text.contains("Excursions (" + QString::number(chosen.excursions.size()) + ")") ||
+                chosen.excursions.empty());
+    EXPECT_TRUE(text.contains("Asia/Kolkata (IST): local times with their offset from UTC"));
+    EXPECT_TRUE(
+        text.contains(QRegularExpression("First reading \\d{4}-\\d\\d-\\d\\d "
+                                         "\\d\\d:\\d\\d \\+05:30")));
 }
 
 }  // namespace
