@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QStatusBar>
@@ -23,6 +24,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
+#include "app/ProfileEditor.h"
 #include "app/TimeBaseChooser.h"
 #include "logger/Conversions.h"
 #include "views/widgets/DataGrid.h"
@@ -97,6 +99,18 @@ void ReviewPanel::buildPanel() {
     reload->setToolTip("Read the profile files again");
     top->addWidget(reload);
     layout->addLayout(top);
+    auto* actions = new QHBoxLayout;
+    new_ = new QPushButton("New...", panel_);
+    new_->setToolTip("Write a limit profile of your own");
+    edit_ = new QPushButton("Edit...", panel_);
+    duplicate_ = new QPushButton("Duplicate...", panel_);
+    duplicate_->setToolTip("A copy of the chosen profile under a name of its own");
+    delete_ = new QPushButton("Delete...", panel_);
+    delete_->setToolTip("Delete the chosen profile's file");
+    for (QPushButton* button : {new_, edit_, duplicate_, delete_})
+        actions->addWidget(button);
+    actions->addStretch(1);
+    layout->addLayout(actions);
     problems_ = new QLabel(panel_);
     problems_->setWordWrap(true);
     problems_->setStyleSheet("color: #b00000");
@@ -138,6 +152,14 @@ void ReviewPanel::buildPanel() {
     });
     connect(reload, &QPushButton::clicked, this,
             [this] { runHandler(&window_, [this] { reloadProfiles(); }); });
+    connect(new_, &QPushButton::clicked, this,
+            [this] { runHandler(&window_, [this] { newProfile(); }); });
+    connect(edit_, &QPushButton::clicked, this,
+            [this] { runHandler(&window_, [this] { editChosen(); }); });
+    connect(duplicate_, &QPushButton::clicked, this,
+            [this] { runHandler(&window_, [this] { duplicateChosen(); }); });
+    connect(delete_, &QPushButton::clicked, this,
+            [this] { runHandler(&window_, [this] { deleteChosen(); }); });
     connect(excursions_, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto rows = excursions_->selectionModel()->selectedRows();
         if (!rows.isEmpty() && !filling_)
@@ -152,6 +174,23 @@ void ReviewPanel::reloadProfiles() {
     QStringList said;
     for (const std::string& problem : profiles_.problems)
         said << Utf8(problem);
+    bool changed = false;
+    if (profile_) {
+        const auto same = std::find_if(profiles_.profiles.begin(), profiles_.profiles.end(),
+                                       [this](const NamedProfile& named) {
+                                           return named.profile.name == profile_->profile.name;
+                                       });
+        if (same == profiles_.profiles.end()) {
+            // Its file is gone or no longer reads: the review keeps the profile it was made
+            // under rather than changing behind the user's back.
+            profiles_.profiles.push_back(*profile_);
+            said << Utf8("The profile '" + profile_->profile.name +
+                         "' stays chosen as it was read before.");
+        } else {
+            changed = !(same->profile == profile_->profile);
+            profile_ = *same;
+        }
+    }
     problems_->setText(said.join("\n"));
     problems_->setVisible(!said.isEmpty());
     filling_ = true;
@@ -163,6 +202,92 @@ void ReviewPanel::reloadProfiles() {
     const int at = profile_ ? chooser_->findData(Utf8(profile_->profile.name)) : 0;
     chooser_->setCurrentIndex(std::max(0, at));
     filling_ = false;
+    updateButtons();
+    if (changed)
+        review();
+}
+
+void ReviewPanel::updateButtons() {
+    const bool user = profile_ && !profile_->preset;
+    edit_->setEnabled(profile_.has_value());
+    edit_->setText(profile_ && profile_->preset ? "Duplicate to edit..." : "Edit...");
+    edit_->setToolTip(profile_ && profile_->preset
+                          ? "Presets cannot be changed: edit a copy of this one"
+                          : "Change the chosen profile");
+    duplicate_->setEnabled(profile_.has_value());
+    delete_->setEnabled(user);
+}
+
+ProfileEditor* ReviewPanel::openEditor(const ProfileDraft& draft,
+                                       const std::filesystem::path& file) {
+    if (editor_)
+        editor_->close();
+    editor_ = new ProfileEditor(panel_, draft, file, profiles_.profiles, ProfileFolderPath());
+    editor_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(editor_, &ProfileEditor::saved, this, [this, file](const QString& name) {
+        runHandler(&window_, [&] { profileSaved(name, file); });
+    });
+    editor_->open();
+    return editor_;
+}
+
+void ReviewPanel::profileSaved(const QString& name, const std::filesystem::path& file) {
+    // The edited profile's old version is no longer the one to keep chosen.
+    if (profile_ && !file.empty() && profile_->file == file)
+        profile_.reset();
+    reloadProfiles();
+    choose(name);
+}
+
+ProfileEditor* ReviewPanel::newProfile() {
+    return openEditor({}, {});
+}
+
+ProfileEditor* ReviewPanel::editChosen() {
+    if (!profile_)
+        return nullptr;
+    if (profile_->preset)
+        return duplicateChosen();
+    return openEditor(DraftOf(profile_->profile), profile_->file);
+}
+
+ProfileEditor* ReviewPanel::duplicateChosen() {
+    if (!profile_)
+        return nullptr;
+    ProfileDraft draft = DraftOf(profile_->profile);
+    const auto taken = [this](const std::string& name) {
+        return std::any_of(profiles_.profiles.begin(), profiles_.profiles.end(),
+                           [&](const NamedProfile& named) { return named.profile.name == name; });
+    };
+    draft.name = profile_->profile.name + " copy";
+    for (int n = 2; taken(draft.name); ++n)
+        draft.name = profile_->profile.name + " copy " + std::to_string(n);
+    return openEditor(draft, {});
+}
+
+QMessageBox* ReviewPanel::deleteChosen() {
+    if (!profile_ || profile_->preset)
+        return nullptr;
+    auto* box = new QMessageBox(QMessageBox::Question, "Delete limit profile",
+                                Utf8("Delete the profile '" + profile_->profile.name +
+                                     "' and its file " + profile_->file.string() + "?"),
+                                QMessageBox::Yes | QMessageBox::No, panel_);
+    box->setObjectName("DeleteProfileBox");
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, chosen = *profile_](int answer) {
+        if (answer != QMessageBox::Yes)
+            return;
+        runHandler(&window_, [&] {
+            DeleteProfile(chosen);
+            if (profile_ && profile_->file == chosen.file)
+                profile_.reset();
+            reloadProfiles();
+            choose(profile_ ? Utf8(profile_->profile.name) : QString());
+        });
+    });
+    box->open();
+    return box;
 }
 
 bool ReviewPanel::choose(const QString& name) {
@@ -180,6 +305,7 @@ bool ReviewPanel::choose(const QString& name) {
     chooser_->setCurrentIndex(std::max(0, profile_ ? chooser_->findData(name) : 0));
     filling_ = false;
     button_->setText("Limit profile: " + (profile_ ? name : QString("none")));
+    updateButtons();
     if (record_ && !pid_.empty()) {
         try {
             RememberProfile(ProfileFolderPath(), pid_, profile_ ? profile_->profile.name : "");
@@ -200,9 +326,11 @@ void ReviewPanel::setShown(const Record& record, TemperatureUnit valuesUnit, boo
         if (const auto remembered = RememberedProfile(ProfileFolderPath(), pid_)) {
             const std::string keep = pid_;
             pid_.clear();  // choosing the remembered profile need not write it again
-            choose(Utf8(*remembered));
+            const bool chosen = choose(Utf8(*remembered));
             pid_ = keep;
-            return;
+            if (chosen)
+                return;
+            // A remembered profile that is no longer on offer: reviewed under the one chosen.
         }
     }
     review();

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/ProfileEditor.h"
 #include "logger/Reading.h"
 #include "records/Record.h"
 #include "review/Profiles.h"
@@ -16,6 +18,8 @@ class QAbstractSeries;
 class QComboBox;
 class QDialog;
 class QLabel;
+class QMessageBox;
+class QPushButton;
 class QTableWidget;
 class QToolButton;
 
@@ -49,8 +53,21 @@ class ReviewPanel : public QObject {
     bool choose(const QString& name);
     // Selects excursion `index` of the list: the chart zooms to it, the grid selects its rows.
     void selectExcursion(int index);
-    // Reads the user's profiles again (the chooser's list).
+    // Reads the user's profiles again (the chooser's list). The profile chosen stays chosen:
+    // re-read when its file changed, kept as it was when its file is gone or no longer reads.
     void reloadProfiles();
+
+    // The profile editor, opened beside the panel. Saving chooses the saved profile.
+    // A new, empty profile:
+    ProfileEditor* newProfile();
+    // The chosen profile: a user's is edited in its file; a preset, which cannot change, is
+    // offered as a copy to edit. Null when no profile is chosen.
+    ProfileEditor* editChosen();
+    // A copy of the chosen profile under a free name, saved as a new file.
+    ProfileEditor* duplicateChosen();
+    // Asks whether to delete the chosen user profile's file (the box is returned, open);
+    // deleting chooses no profile. Null for a preset or no profile.
+    QMessageBox* deleteChosen();
 
     const std::optional<ReviewResult>& result() const { return result_; }
     QString verdictText() const;
@@ -63,10 +80,16 @@ class ReviewPanel : public QObject {
     QLabel* summaryLabel() const { return summary_; }
     QTableWidget* rulesTable() const { return rules_; }
     QTableWidget* excursionsTable() const { return excursions_; }
+    QPushButton* editButton() const { return edit_; }
+    QPushButton* deleteButton() const { return delete_; }
+    ProfileEditor* editor() const { return editor_; }
     int chartLineCount() const { return static_cast<int>(lines_.size()); }
 
   private:
     void buildPanel();
+    void updateButtons();
+    ProfileEditor* openEditor(const ProfileDraft& draft, const std::filesystem::path& file);
+    void profileSaved(const QString& name, const std::filesystem::path& file);
     void review();
     void fillPanel();
     void removeChartItems();
@@ -84,6 +107,11 @@ class ReviewPanel : public QObject {
     QLabel* problems_ = nullptr;
     QTableWidget* rules_ = nullptr;
     QTableWidget* excursions_ = nullptr;
+    QPushButton* new_ = nullptr;
+    QPushButton* edit_ = nullptr;
+    QPushButton* duplicate_ = nullptr;
+    QPushButton* delete_ = nullptr;
+    QPointer<ProfileEditor> editor_;
 
     ProfileList profiles_;
     std::optional<NamedProfile> profile_;

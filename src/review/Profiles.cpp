@@ -378,6 +378,117 @@ fs::path SaveProfile(const fs::path& folder, const LimitProfile& profile,
     }
 }
 
+namespace {
+
+std::string Trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+}  // namespace
+
+DraftCheck CheckProfileDraft(const ProfileDraft& draft, const std::vector<NamedProfile>& others,
+                             const fs::path& editing) {
+    DraftCheck check;
+    LimitProfile profile;
+    profile.name = Trimmed(draft.name);
+    if (const std::string problem = ProfileProblem(LimitProfile{profile.name, {}, {}, {}});
+        !problem.empty()) {
+        check.problem = problem;
+        return check;
+    }
+    for (const NamedProfile& other : others) {
+        if (other.profile.name != profile.name)
+            continue;
+        if (other.preset) {
+            check.problem = "'" + profile.name +
+                            "' is a preset's name: presets cannot be changed; give your "
+                            "profile a name of its own";
+            return check;
+        }
+        std::error_code error;
+        if (editing.empty() || !fs::equivalent(editing, other.file, error)) {
+            check.problem = "'" + profile.name + "' is already the name of the profile in " +
+                            other.file.string();
+            return check;
+        }
+    }
+    const auto end = [&check](const std::string& written, const char* which,
+                              std::optional<double>& into) {
+        const std::string text = Trimmed(written);
+        if (text.empty())
+            return true;
+        try {
+            into = ParseTemperature(text);
+            return true;
+        } catch (const RuleError& e) {
+            check.problem = std::string("the range's ") + which + " end '" + text +
+                            "' is not a temperature: " + e.Reason();
+            return false;
+        }
+    };
+    if (!end(draft.low, "low", profile.low) || !end(draft.high, "high", profile.high))
+        return check;
+    std::istringstream lines(draft.rules);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (Trimmed(line).empty())
+            continue;
+        try {
+            profile.rules.push_back(ParseRule(line));
+        } catch (const RuleError& e) {
+            check.problem = "line " + std::to_string(number) + ": " + e.what();
+            check.rulesLine = number;
+            check.rulesPosition = e.Position();
+            return check;
+        }
+    }
+    if (const std::string problem = ProfileProblem(profile); !problem.empty()) {
+        check.problem = problem;
+        return check;
+    }
+    check.profile = std::move(profile);
+    return check;
+}
+
+ProfileDraft DraftOf(const LimitProfile& profile) {
+    ProfileDraft draft;
+    draft.name = profile.name;
+    if (profile.low)
+        draft.low = ThresholdText(*profile.low);
+    if (profile.high)
+        draft.high = ThresholdText(*profile.high);
+    for (const AlarmRule& rule : profile.rules)
+        draft.rules += RuleText(rule) + "\n";
+    return draft;
+}
+
+void DeleteProfile(const NamedProfile& named) {
+    if (named.preset || named.file.empty())
+        throw ProfileError("The preset '" + named.profile.name + "' cannot be deleted.");
+    // Only the file as it was read: a file changed or put in its place since then is the user's
+    // newer work, and stays.
+    LimitProfile now;
+    try {
+        now = LoadProfileFile(named.file);
+    } catch (const ProfileError& e) {
+        throw ProfileError(std::string(e.what()) + "\nThe profile '" + named.profile.name +
+                           "' was not deleted.");
+    }
+    if (!(now == named.profile))
+        throw ProfileError("The file " + named.file.string() +
+                           " has changed since it was read; the profile '" + named.profile.name +
+                           "' was not deleted. Reload the profiles and try again.");
+    std::error_code error;
+    if (!fs::remove(named.file, error) || error)
+        throw ProfileError("The profile file " + named.file.string() + " could not be deleted: " +
+                           SystemReason(error ? error.value() : ENOENT));
+}
+
 std::optional<std::string> RememberedProfile(const fs::path& folder, std::string_view pid) {
     try {
         const fs::path file = folder / kMemoryFile;

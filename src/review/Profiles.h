@@ -75,6 +75,38 @@ NamedProfile ResolveProfile(std::string_view nameOrFile, const std::filesystem::
 std::filesystem::path SaveProfile(const std::filesystem::path& folder, const LimitProfile& profile,
                                   const std::optional<std::filesystem::path>& replacing = {});
 
+// A profile as the editor's fields hold it while the user types: the name, the range ends as
+// temperatures are written ("2", "-0.5", "35.6F"; empty for an open end) and the rules, one a
+// line (blank lines are skipped).
+struct ProfileDraft {
+    std::string name, low, high, rules;
+    bool operator==(const ProfileDraft&) const = default;
+};
+
+// What a draft makes: the profile, or the first reason it cannot be saved, as a sentence for the
+// user. A rule that does not read names its line and the position in it ("line 2: rule '>8 fo',
+// at 4: ..."), and `rulesLine` (1-based) and `rulesPosition` (1-based, in that line) point at it;
+// both are 0 when the problem lies elsewhere.
+struct DraftCheck {
+    std::optional<LimitProfile> profile;
+    std::string problem;
+    int rulesLine = 0;
+    std::size_t rulesPosition = 0;
+};
+
+// Checks a draft against the profiles on offer (`others`, as ListProfiles gives them): its name
+// may be no preset's and no other file's; `editing` is the file being edited (empty for a new
+// profile), whose own name the profile may keep.
+DraftCheck CheckProfileDraft(const ProfileDraft& draft, const std::vector<NamedProfile>& others,
+                             const std::filesystem::path& editing = {});
+
+// The draft that shows an existing profile: its range ends and one RuleText a line.
+ProfileDraft DraftOf(const LimitProfile& profile);
+
+// Removes a user's profile file. Throws ProfileError for a preset, and for a file that no longer
+// holds that profile (changed or replaced since it was read) or cannot be removed.
+void DeleteProfile(const NamedProfile& profile);
+
 // The card memory: which profile a card (by its PID text, "01 02 03 04 05") was last reviewed
 // with, kept in `folder`/cards.state. A missing or unreadable memory remembers nothing.
 std::optional<std::string> RememberedProfile(const std::filesystem::path& folder,

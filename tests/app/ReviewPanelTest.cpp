@@ -10,8 +10,11 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScatterSeries>
@@ -19,8 +22,10 @@
 #include <QToolButton>
 #include <QValueAxis>
 #include <filesystem>
+#include <fstream>
 
 #include "AppTestSupport.h"
+#include "app/ProfileEditor.h"
 #include "app/ReviewPanel.h"
 #include "app/TimeBaseChooser.h"
 #include "app/WindowRecords.h"
@@ -215,6 +220,137 @@ TEST_F(ReviewPanelTest, TheNextDownloadOfACardTakesItsProfile) {
     EXPECT_EQ(review.chooser()->currentData().toString(), "frozen-food");
     EXPECT_EQ(review.verdictLabel()->text(),
               QString::fromUtf8(" ALARM: >-15.0 \u00b0C, triggered 07 JAN 14 09:06 "));
+}
+
+// Writes a profile of one's own in the editor: each problem shown as it is typed with Save
+// disabled, then saved, chosen and reviewed; edited in its own file; deleted.
+TEST_F(ReviewPanelTest, TheEditorChecksAsYouTypeSavesEditsAndDeletes) {
+    ReviewPanel& review = *window->reviewPanel;
+    review.panel()->show();
+    EXPECT_FALSE(review.deleteButton()->isEnabled());
+    ProfileEditor* editor = review.newProfile();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(editor->saveButton()->isEnabled());  // no name yet
+    QTest::keyClicks(editor->nameEdit(), "Shelf 3");
+    QTest::keyClicks(editor->lowEdit(), "2");
+    QTest::keyClicks(editor->highEdit(), "8x");
+    EXPECT_FALSE(editor->saveButton()->isEnabled());
+    EXPECT_TRUE(editor->messageLabel()->text().contains("high end '8x'"))
+        << editor->messageLabel()->text().toStdString();
+    QTest::keyClick(editor->highEdit(), Qt::Key_Backspace);
+    EXPECT_TRUE(editor->saveButton()->isEnabled());
+    QTest::keyClicks(editor->rulesEdit(), "<2");
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Return);
+    QTest::keyClicks(editor->rulesEdit(), ">8 fo 12min");
+    EXPECT_FALSE(editor->saveButton()->isEnabled());
+    EXPECT_TRUE(editor->messageLabel()->text().startsWith("line 2: rule '>8 fo 12min', at 4"))
+        << editor->messageLabel()->text().toStdString();
+    EXPECT_EQ(editor->rulesEdit()->extraSelections().size(), 1);
+    QTest::qWait(50);
+    editor->grab().save(QString(HALVIK_ARTIFACT_DIR) + "/profile-editor.png");
+    EXPECT_FALSE(editor->save());  // not even by a keyboard shortcut
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Left);
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Left);
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Left);
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Left);
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Left);
+    QTest::keyClick(editor->rulesEdit(), Qt::Key_Left);
+    QTest::keyClicks(editor->rulesEdit(), "r");
+    ASSERT_TRUE(editor->saveButton()->isEnabled()) << editor->messageLabel()->text().toStdString();
+    EXPECT_EQ(editor->messageLabel()->text(), "2 alarm rules.");
+    EXPECT_TRUE(editor->rulesEdit()->extraSelections().isEmpty());
+    editor->saveButton()->click();
+    ASSERT_TRUE(waitFor([&] { return review.editor() == nullptr; }));
+
+    // Saved as a file of its own, chosen, and the shown download reviewed under it.
+    const ProfileList list = ListProfiles(ProfileFolderPath());
+    EXPECT_TRUE(list.problems.empty());
+    ASSERT_EQ(list.profiles.size(), PresetProfiles().size() + 1);
+    const NamedProfile mine = list.profiles.back();
+    EXPECT_EQ(mine.file, ProfileFolderPath() / "shelf-3.toml");
+    EXPECT_EQ(mine.profile,
+              (LimitProfile{"Shelf 3", 2.0, 8.0, {ParseRule("<2"), ParseRule(">8 for 12min")}}));
+    EXPECT_EQ(review.chooser()->currentData().toString(), "Shelf 3");
+    ASSERT_TRUE(review.result().has_value());
+    EXPECT_EQ(review.result()->profile, mine.profile);
+    EXPECT_EQ(review.verdictLabel()->text(),
+              QString::fromUtf8(" ALARM: >8.0 \u00b0C for 12 min, triggered 07 JAN 14 10:12 "));
+    EXPECT_EQ(review.excursionsTable()->rowCount(), 2);
+    EXPECT_TRUE(review.deleteButton()->isEnabled());
+    EXPECT_EQ(review.editButton()->text(), "Edit...");
+
+    // Edited: the same file takes the change, and the review follows.
+    editor = review.editChosen();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->draft(), DraftOf(mine.profile));
+    editor->highEdit()->setText("10");
+    editor->rulesEdit()->setPlainText("<2");
+    ASSERT_TRUE(editor->save());
+    EXPECT_EQ(LoadProfileFile(mine.file).high, 10.0);
+    EXPECT_EQ(ListProfiles(ProfileFolderPath()).profiles.size(), PresetProfiles().size() + 1);
+    EXPECT_EQ(review.excursionsTable()->rowCount(), 1);
+    EXPECT_EQ(review.rulesTable()->rowCount(), 1);
+    EXPECT_EQ(review.chooser()->count(), static_cast<int>(PresetProfiles().size()) + 2);
+
+    // Deleted after asking: no profile, the window as without one.
+    QMessageBox* ask = review.deleteChosen();
+    ASSERT_NE(ask, nullptr);
+    EXPECT_TRUE(ask->text().contains("shelf-3.toml"));
+    ask->button(QMessageBox::Yes)->click();
+    EXPECT_FALSE(fs::exists(mine.file));
+    EXPECT_FALSE(review.result().has_value());
+    EXPECT_EQ(review.chooser()->currentIndex(), 0);
+    EXPECT_EQ(review.chooser()->findData("Shelf 3"), -1);
+    EXPECT_FALSE(review.verdictLabel()->isVisible());
+    EXPECT_TRUE(recorder.errors().empty());
+}
+
+// A preset is offered as a copy to edit and can be neither overwritten nor deleted; a folder
+// that cannot be written keeps the editor open with what was typed.
+TEST_F(ReviewPanelTest, APresetCannotBeOverwritten) {
+    ReviewPanel& review = *window->reviewPanel;
+    ASSERT_TRUE(review.choose("frozen-food"));
+    EXPECT_EQ(review.editButton()->text(), "Duplicate to edit...");
+    EXPECT_FALSE(review.deleteButton()->isEnabled());
+    EXPECT_EQ(review.deleteChosen(), nullptr);
+    ProfileEditor* editor = review.editChosen();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->nameEdit()->text(), "frozen-food copy");
+    EXPECT_EQ(editor->highEdit()->text(), "-18.0");
+    EXPECT_TRUE(editor->saveButton()->isEnabled());
+    for (const NamedProfile& preset : PresetProfiles()) {
+        editor->nameEdit()->setText(QString::fromStdString(preset.profile.name));
+        EXPECT_FALSE(editor->saveButton()->isEnabled());
+        EXPECT_TRUE(editor->messageLabel()->text().contains("preset's name"));
+        EXPECT_FALSE(editor->save());
+    }
+    EXPECT_EQ(ListProfiles(ProfileFolderPath()).profiles.size(), PresetProfiles().size());
+
+    // The profile folder is a file: not saved, said, and nothing typed is lost.
+    fs::remove_all(ProfileFolderPath());
+    std::ofstream(ProfileFolderPath()) << "not a folder\n";
+    editor->nameEdit()->setText("Freezer 2");
+    EXPECT_FALSE(editor->save());
+    EXPECT_TRUE(editor->messageLabel()->text().startsWith("Not saved: "))
+        << editor->messageLabel()->text().toStdString();
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->nameEdit()->text(), "Freezer 2");
+    fs::remove(ProfileFolderPath());
+
+    ASSERT_TRUE(editor->save());
+    EXPECT_EQ(review.result()->profile.name, "Freezer 2");
+    EXPECT_EQ(review.result()->profile.high, -18.0);
+    EXPECT_EQ(ResolveProfile("frozen-food", ProfileFolderPath()).preset, true);
+    // A second copy takes the next free name.
+    ASSERT_TRUE(review.choose("frozen-food"));
+    review.duplicateChosen()->reject();
+    editor = review.duplicateChosen();
+    EXPECT_EQ(editor->nameEdit()->text(), "frozen-food copy");
+    editor->reject();
+    ASSERT_TRUE(review.choose("Freezer 2"));
+    editor = review.duplicateChosen();
+    EXPECT_EQ(editor->nameEdit()->text(), "Freezer 2 copy");
+    editor->reject();
 }
 
 TEST_F(ReviewPanelTest, TimesFollowTheWindowsTimeBase) {

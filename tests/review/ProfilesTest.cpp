@@ -173,5 +173,74 @@ TEST(CardMemory, RemembersForgetsAndSurvivesDamage) {
     EXPECT_EQ(RememberedProfile(sub, "01 02 03 04 05"), "controlled-room");
 }
 
+// The editor's fields as the user types them: every problem is one sentence, a rule's names its
+// line and position, and only a draft that reads whole makes a profile.
+struct DraftCase {
+    ProfileDraft draft;
+    const char* problem;  // a part of the problem; "" when the draft makes a profile
+    int line;
+    std::size_t position;
+};
+
+void PrintTo(const DraftCase& c, std::ostream* out) {
+    *out << "{" << c.draft.name << " | " << c.draft.low << " | " << c.draft.high << " | "
+         << c.draft.rules << "}";
+}
+
+class ProfileDrafts : public ::testing::TestWithParam<DraftCase> {};
+
+TEST_P(ProfileDrafts, SayTheFirstProblem) {
+    TempFolder folder;
+    folder.Write("shelf.toml", "name = \"Shelf\"\n");
+    folder.Write("door.toml", "name = \"Door\"\n");
+    const ProfileList list = ListProfiles(folder.path());
+    const DraftCase& c = GetParam();
+    const DraftCheck check =
+        CheckProfileDraft(c.draft, list.profiles, folder.path() / "shelf.toml");
+    EXPECT_NE(check.problem.find(c.problem), std::string::npos) << check.problem;
+    EXPECT_EQ(check.profile.has_value(), std::string(c.problem).empty()) << check.problem;
+    EXPECT_EQ(check.rulesLine, c.line);
+    EXPECT_EQ(check.rulesPosition, c.position);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editor, ProfileDrafts,
+    ::testing::Values(
+        DraftCase{{"Shelf", "2", "46.4F", ">8 for 30min\n\n  mkt>25\n"}, "", 0, 0},
+        DraftCase{{"  New  ", "", "", ""}, "", 0, 0},  // open range, no rules
+        DraftCase{{"", "2", "8", ""}, "no name", 0, 0},
+        DraftCase{{"x\ty", "", "", ""}, "control character", 0, 0},
+        DraftCase{{"frozen-food", "", "", ""}, "preset's name", 0, 0},
+        DraftCase{{"Door", "", "", ""}, "door.toml", 0, 0},
+        DraftCase{{"Shelf", "two", "8", ""}, "low end 'two'", 0, 0},
+        DraftCase{{"Shelf", "2", "8 C X", ""}, "high end", 0, 0},
+        DraftCase{{"Shelf", "9", "8", ""}, "above its high end", 0, 0},
+        DraftCase{{"Shelf", "2", "8", ">8\n>8 fo 30min"}, "line 2: rule '>8 fo 30min', at 4", 2, 4},
+        DraftCase{{"Shelf", "", "", "\n\n=>8"}, "line 3", 3, 1},
+        DraftCase{{"Shelf", "", "", ">8 for 400d"}, "line 1", 1, 8}));
+
+TEST(ProfileDrafts, ShowAProfileAsItsOwnDraft) {
+    for (const NamedProfile& preset : PresetProfiles()) {
+        const DraftCheck check = CheckProfileDraft(DraftOf(preset.profile), {});
+        ASSERT_TRUE(check.profile) << check.problem;
+        EXPECT_EQ(*check.profile, preset.profile);
+    }
+}
+
+TEST(ProfileDelete, OnlyTheUsersFileAsItWasRead) {
+    TempFolder folder;
+    folder.Write("shelf.toml", "name = \"Shelf\"\nhigh = 8\n");
+    NamedProfile shelf = ResolveProfile("Shelf", folder.path());
+    EXPECT_THROW(DeleteProfile(PresetProfiles()[0]), ProfileError);
+    // Changed on disk since it was read: the newer file stays.
+    folder.Write("shelf.toml", "name = \"Shelf\"\nhigh = 9\n");
+    EXPECT_THROW(DeleteProfile(shelf), ProfileError);
+    EXPECT_TRUE(fs::exists(folder.path() / "shelf.toml"));
+    shelf = ResolveProfile("Shelf", folder.path());
+    DeleteProfile(shelf);
+    EXPECT_FALSE(fs::exists(folder.path() / "shelf.toml"));
+    EXPECT_THROW(DeleteProfile(shelf), ProfileError);  // already gone
+}
+
 }  // namespace
 }  // namespace halvik
