@@ -25,6 +25,10 @@ constexpr float kFooterHeight = 30;
 constexpr float kRowHeight = 8.6f;
 constexpr float kGroupWidth = 128;
 constexpr int kExcursionsOnFirstPage = 20;
+constexpr float kExcursionRowHeight = 9;
+// Page 1's chart keeps at least this height; when the lines above it leave less room, page 1
+// lists fewer excursions and the pages after it the rest.
+constexpr float kChartMinHeight = 140;
 constexpr int kExcursionsPerPage = 60;
 // Colours: red in the lowest byte.
 constexpr TColor Rgb(int r, int g, int b) {
@@ -326,11 +330,14 @@ class Writer {
           FUnit(UnitText(options.unit)) {}
 
     void Write() {
-        FirstPage();
+        Chart(ExcursionList(FirstPageHead()) - 6);
         ExcursionPages();
         ReadingPages();
         ReviewPage();
     }
+
+    // Where page 1's excursion list would begin, measured by writing what stands above it.
+    float ExcursionListTop() { return FirstPageHead(); }
 
   private:
     void NewPage() {
@@ -383,7 +390,8 @@ class Writer {
         return OneDecimalText(v, FOptions.locale) + " " + FUnit;
     }
 
-    void FirstPage() {
+    // Page 1 down to its excursion list.
+    float FirstPageHead() {
         NewPage();
         float y = FHeight - kMargin - 14;
         if (!FLoaded.intact) {
@@ -424,7 +432,7 @@ class Writer {
         y -= 6;
         if (FData.judged)
             y = LimitsSection(y);
-        Chart(y - 6);
+        return y;
     }
 
     // "Europe/Berlin (CET/CEST)", the abbreviations of the first reading's year.
@@ -574,15 +582,21 @@ class Writer {
         y = Line(y, "Below", share(j.belowMinutes, j.belowPercent));
         if (j.review && !j.review->rules.empty())
             y = RuleTable(y - 3);
-        if (j.runs.empty())
+        return y;
+    }
+
+    // Page 1's part of the excursion list, from `y` down.
+    float ExcursionList(float y) {
+        if (!FData.judged || FData.judged->runs.empty())
             return y;
+        const Judgement& j = *FData.judged;
         y -= 3;
         Font(true, 9);
         Text(kMargin, y,
              "Excursions (" + CountText(static_cast<long long>(j.runs.size()), FOptions.locale) +
                  ")");
         y -= 11;
-        const int shown = std::min<int>(kExcursionsOnFirstPage, static_cast<int>(j.runs.size()));
+        const int shown = FLayout.firstPageExcursions;
         y = ExcursionHeading(y);
         for (int i = 0; i < shown; ++i)
             y = ExcursionRow(y, i);
@@ -645,7 +659,7 @@ class Writer {
              peak < 0 ? std::string("no real temperature")
                       : FData.points[static_cast<std::size_t>(peak)].text + " " + FUnit +
                             (e.above ? " H" : " L"));
-        return y - 9;
+        return y - kExcursionRowHeight;
     }
 
     // The highest reading of a run above, the lowest of one below, of those that are real
@@ -850,7 +864,7 @@ class Writer {
         if (FLayout.excursionPages == 0)
             return;
         const int count = static_cast<int>(FData.judged->runs.size());
-        int i = kExcursionsOnFirstPage;
+        int i = FLayout.firstPageExcursions;
         for (int page = 0; page < FLayout.excursionPages; ++page) {
             NewPage();
             float y = FHeight - kMargin - 14;
@@ -983,7 +997,8 @@ class Writer {
     int FPage = 0;
 };
 
-RecordReportLayout Plan(const Data& data, const RecordReportOptions& options) {
+RecordReportLayout Plan(const LoadedRecord& record, const Data& data,
+                        const RecordReportOptions& options) {
     RecordReportLayout layout;
     const float height = PageHeightOf(options.paper);
     const float width = PageWidthOf(options.paper);
@@ -993,8 +1008,23 @@ RecordReportLayout Plan(const Data& data, const RecordReportOptions& options) {
     const int perPage = layout.rowsPerColumn * layout.columnGroups;
     const int n = static_cast<int>(data.points.size());
     layout.readingPages = (n + perPage - 1) / perPage;
-    if (data.judged) {
-        const int rest = static_cast<int>(data.judged->runs.size()) - kExcursionsOnFirstPage;
+    if (data.judged && !data.judged->runs.empty()) {
+        // Page 1's lines above the list are written once to a scratch document to learn where
+        // the list begins: they grow with a changed record, readings that are no temperature and
+        // a profile's rules.
+        TPdfDocument scratch;
+        scratch.SetDefaultPageWidth(static_cast<int>(width));
+        scratch.SetDefaultPageHeight(static_cast<int>(height));
+        scratch.NewDoc();
+        const float top = Writer(record, options, data, layout, scratch).ExcursionListTop();
+        // The list's title and column heading, the "continued" line, and the chart's title.
+        const float room = top - 3 - 11 - kExcursionRowHeight - kExcursionRowHeight - 6 - 20 -
+                           (kMargin + 34) - kChartMinHeight;
+        const int runs = static_cast<int>(data.judged->runs.size());
+        layout.firstPageExcursions =
+            std::min({runs, kExcursionsOnFirstPage,
+                      std::max(0, static_cast<int>(std::floor(room / kExcursionRowHeight)))});
+        const int rest = runs - layout.firstPageExcursions;
         if (rest > 0)
             layout.excursionPages = (rest + kExcursionsPerPage - 1) / kExcursionsPerPage;
     }
@@ -1009,7 +1039,8 @@ ReviewResult ReviewForRecordReport(const Record& record, const LimitProfile& pro
 
 RecordReportLayout PlanRecordReport(const LoadedRecord& record,
                                     const RecordReportOptions& options) {
-    return Plan(Gather(record, options), options);
+    const RecordReportOptions drawable = Drawable(options);
+    return Plan(record, Gather(record, drawable), drawable);
 }
 
 std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
@@ -1022,7 +1053,7 @@ RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordRepo
                                     TPdfOutputStream& out, bool compress) {
     const RecordReportOptions options = Drawable(given);
     const Data data = Gather(record, options);
-    RecordReportLayout layout = Plan(data, options);
+    RecordReportLayout layout = Plan(record, data, options);
     TPdfDocument doc;
     doc.SetCompressionMethod(compress ? TPdfCompressionMethod::cmFlateDecode
                                       : TPdfCompressionMethod::cmNone);

@@ -52,6 +52,7 @@ struct RecordReportOptions {
 // readings pages, then the review page.
 struct RecordReportLayout {
     int excursionPages = 0;
+    int firstPageExcursions = 0;  // of the excursion list, at most 20 (fewer where page 1 is full)
     int readingPages = 0;
     int rowsPerColumn = 0;
     int columnGroups = 0;

@@ -467,6 +467,38 @@ TEST_F(RecordReportFiles, AProfileGivesItsVerdictRulesAndExcursions) {
     EXPECT_EQ(open.find("low 2.0"), std::string::npos);
 }
 
+// A profile with many rules and many excursions: page 1 keeps room for its chart by listing
+// fewer excursions, and the pages after it continue the list with none lost or repeated.
+TEST_F(RecordReportFiles, AFullFirstPageContinuesItsExcursionsAndKeepsItsChart) {
+    const LoadedRecord loaded = Loaded(test::SampleRecord(300));
+    RecordReportOptions options = Options();
+    options.review = ReviewForRecordReport(
+        loaded.record,
+        ColdRoom({"<=-0.5 for 1h", ">8 for 10h", ">8 for 12min", "<3 total 2h", "mkt>6", ">=15"}));
+    const int runs = static_cast<int>(options.review->excursions.size());
+    ASSERT_GT(runs, 40);
+    TPdfMemoryStream memory;
+    const RecordReportLayout layout = SaveRecordReport(loaded, options, memory);
+    EXPECT_GT(layout.firstPageExcursions, 0);
+    EXPECT_LT(layout.firstPageExcursions, 20);
+    EXPECT_GE(layout.chartHeight, 140);
+    const std::string path = dir_ + "/many.pdf";
+    WriteFile(path, memory.ToString());
+    ExpectQpdfClean(path);
+    EXPECT_EQ(PdfPages(path), layout.TotalPages());
+    const std::vector<std::string> pages = Pages(PdfText(path));
+    ASSERT_GE(pages.size(), 2u);
+    // Excursion rows ("12 2026-01-12 13:00 2026-01-12 13:06 6 13.9 °C H") on pages 1 and 2.
+    const std::regex row("\\n *(\\d+) +\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +\\d{4}-");
+    std::vector<int> numbers;
+    for (int p = 0; p <= layout.excursionPages; ++p)
+        for (std::sregex_iterator it(pages[p].begin(), pages[p].end(), row), end; it != end; ++it)
+            numbers.push_back(std::stoi((*it)[1]));
+    ASSERT_EQ(static_cast<int>(numbers.size()), runs);
+    for (int i = 0; i < runs; ++i)
+        EXPECT_EQ(numbers[static_cast<std::size_t>(i)], i + 1);
+}
+
 // A review that is not of the record's readings, or a report asked to judge by a range and a
 // profile at once, is refused before any file is touched.
 TEST_F(RecordReportFiles, AReviewOfOtherReadingsIsRefused) {
@@ -504,51 +536,79 @@ TEST_F(RecordReportFiles, StatisticsOfAHundredAndAboveKeepTheirDecimal) {
 // the rows their values give.
 TEST_F(RecordReportFiles, ChartShowsTheSeriesAndTheLimitLinesWhereTheyBelong) {
     const LoadedRecord loaded = Loaded(test::SampleRecord(480));
-    RecordReportOptions options = Options();
-    options.limits = RecordReportLimits{5, 12};
-    TPdfMemoryStream memory;
-    const RecordReportLayout layout = SaveRecordReport(loaded, options, memory);
-    const std::string path = dir_ + "/chart.pdf";
-    WriteFile(path, memory.ToString());
-    const int dpi = 100;
-    Ppm ppm;
-    ASSERT_TRUE(ppm.Parse(RenderPpm(path, dir_ + "/page1", dpi)));
-    const double scale = dpi / 72.0;
-    const double pageHeight = 842;
-    auto px = [&](double x) { return static_cast<int>(x * scale); };
-    auto py = [&](double y) { return static_cast<int>((pageHeight - y) * scale); };
-
-    int series = 0;
-    for (int y = py(layout.chartBottom + layout.chartHeight) + 2; y < py(layout.chartBottom) - 2;
-         ++y)
-        for (int x = px(layout.chartLeft) + 2; x < px(layout.chartLeft + layout.chartWidth) - 2;
-             ++x)
-            if (ppm.At(x, y, 2) > 150 && ppm.At(x, y, 0) < 90 && ppm.At(x, y, 1) < 140)
-                ++series;
-    EXPECT_GT(series, 200);
-
-    auto red = [&](int x, int y) {
-        return ppm.At(x, y, 0) > 150 && ppm.At(x, y, 1) < 80 && ppm.At(x, y, 2) < 80;
+    using Colour = bool (*)(int r, int g, int b);
+    const Colour red = [](int r, int g, int b) { return r > 150 && g < 80 && b < 80; };
+    // A rule's threshold: dashed, in violet.
+    const Colour violet = [](int r, int g, int b) {
+        return r > 70 && r < 190 && g < 90 && b > 120;
     };
-    for (double value : {options.limits->low, options.limits->high}) {
-        SCOPED_TRACE(value);
-        const double at = layout.chartBottom + (value - layout.chartLow) /
-                                                   (layout.chartHigh - layout.chartLow) *
-                                                   layout.chartHeight;
-        const int row = py(at);
-        int hits = 0, samples = 0;
-        for (int x = px(layout.chartLeft) + 60; x < px(layout.chartLeft + layout.chartWidth) - 5;
-             x += 7, ++samples)
-            if (red(x, row) || red(x, row - 1) || red(x, row + 1))
-                ++hits;
-        EXPECT_GT(hits, samples * 8 / 10);
-        // And not elsewhere: 10 points away the row is not a red line.
-        int away = 0;
-        for (int x = px(layout.chartLeft) + 60; x < px(layout.chartLeft + layout.chartWidth) - 5;
-             x += 7)
-            if (red(x, row + static_cast<int>(10 * scale)))
-                ++away;
-        EXPECT_LT(away, samples / 5);
+    struct Level {
+        double value;
+        Colour colour;
+        int percent;  // of the samples along the row that must show the colour
+    };
+    struct Case {
+        const char* name;
+        bool profile;
+        std::vector<Level> levels;
+    };
+    const std::vector<Case> cases = {
+        {"limits", false, {{5, red, 80}, {12, red, 80}}},
+        {"profile", true, {{5, red, 80}, {12, red, 80}, {9, violet, 50}, {3, violet, 50}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordReportOptions options = Options();
+        if (c.profile) {
+            LimitProfile profile = ColdRoom({">9 for 1h", "<3 total 2h"});
+            profile.low = 5;
+            profile.high = 12;
+            options.review = ReviewForRecordReport(loaded.record, profile);
+        } else {
+            options.limits = RecordReportLimits{5, 12};
+        }
+        TPdfMemoryStream memory;
+        const RecordReportLayout layout = SaveRecordReport(loaded, options, memory);
+        const std::string path = dir_ + "/" + c.name + ".pdf";
+        WriteFile(path, memory.ToString());
+        const int dpi = 100;
+        Ppm ppm;
+        ASSERT_TRUE(ppm.Parse(RenderPpm(path, dir_ + "/" + c.name, dpi)));
+        const double scale = dpi / 72.0;
+        const double pageHeight = 842;
+        auto px = [&](double x) { return static_cast<int>(x * scale); };
+        auto py = [&](double y) { return static_cast<int>((pageHeight - y) * scale); };
+
+        int series = 0;
+        for (int y = py(layout.chartBottom + layout.chartHeight) + 2;
+             y < py(layout.chartBottom) - 2; ++y)
+            for (int x = px(layout.chartLeft) + 2; x < px(layout.chartLeft + layout.chartWidth) - 2;
+                 ++x)
+                if (ppm.At(x, y, 2) > 150 && ppm.At(x, y, 0) < 90 && ppm.At(x, y, 1) < 140)
+                    ++series;
+        EXPECT_GT(series, 200);
+
+        for (const Level& level : c.levels) {
+            SCOPED_TRACE(level.value);
+            const auto is = [&](int x, int y) {
+                return level.colour(ppm.At(x, y, 0), ppm.At(x, y, 1), ppm.At(x, y, 2));
+            };
+            const double at = layout.chartBottom + (level.value - layout.chartLow) /
+                                                       (layout.chartHigh - layout.chartLow) *
+                                                       layout.chartHeight;
+            const int row = py(at);
+            int hits = 0, samples = 0, away = 0;
+            for (int x = px(layout.chartLeft) + 60;
+                 x < px(layout.chartLeft + layout.chartWidth) - 5; x += 7, ++samples) {
+                if (is(x, row) || is(x, row - 1) || is(x, row + 1))
+                    ++hits;
+                // And not elsewhere: 10 points away the row is not such a line.
+                if (is(x, row + static_cast<int>(10 * scale)))
+                    ++away;
+            }
+            EXPECT_GT(hits, samples * level.percent / 100);
+            EXPECT_LT(away, samples / 5);
+        }
     }
 }
 
