@@ -686,6 +686,16 @@ class Writer {
         return 10 * power;
     }
 
+    // A line's label on a white ground, so that the readings under it do not hide it.
+    void ChartLabel(float x, float y, const std::string& text, TColor color) {
+        Font(false, 6.5f);
+        FCanvas.SetRGBFillColor(Rgb(255, 255, 255));
+        FCanvas.Rectangle(x - 1, y - 1.5f, FCanvas.TextWidth(text) + 2, 7.5f);
+        FCanvas.Fill();
+        Font(false, 6.5f, color);
+        Text(x, y, text);
+    }
+
     // The temperatures the chart draws lines at, in the report's unit.
     std::vector<double> ChartLevels() const {
         std::vector<double> levels;
@@ -835,9 +845,11 @@ class Writer {
             }
             FCanvas.Stroke();
             FCanvas.SetDash({}, 0);
-            Font(false, 6.5f, kRuleLine);
-            for (const auto& level : levels)
-                TextRight(right - 2, yOf(level.first) + 2, level.second);
+            for (const auto& level : levels) {
+                Font(false, 6.5f);
+                const float w = FCanvas.TextWidth(level.second);
+                ChartLabel(right - 2 - w, yOf(level.first) + 2, level.second, kRuleLine);
+            }
         }
         FCanvas.SetLineWidth(1);
         FCanvas.SetRGBStrokeColor(kLimitLine);
@@ -848,16 +860,17 @@ class Writer {
             }
         if (j.low || j.high)
             FCanvas.Stroke();
-        Font(false, 6.5f, kLimitLine);
         // A profile's range keeps its two decimals where it has them.
         if (j.high)
-            Text(left + 2, yOf(*j.high) + 2,
-                 "high " + (j.review ? Threshold(*j.review->profile.high)
-                                     : Decimal(*j.high, 1, FOptions.locale)));
+            ChartLabel(left + 2, yOf(*j.high) + 2,
+                       "high " + (j.review ? Threshold(*j.review->profile.high)
+                                           : Decimal(*j.high, 1, FOptions.locale)),
+                       kLimitLine);
         if (j.low)
-            Text(left + 2, yOf(*j.low) - 8,
-                 "low " + (j.review ? Threshold(*j.review->profile.low)
-                                    : Decimal(*j.low, 1, FOptions.locale)));
+            ChartLabel(left + 2, yOf(*j.low) - 8,
+                       "low " + (j.review ? Threshold(*j.review->profile.low)
+                                          : Decimal(*j.low, 1, FOptions.locale)),
+                       kLimitLine);
     }
 
     void ExcursionPages() {
