@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The record report of a full card (14,400 readings, about 50 pages): built and saved in memory
-// by Halvik's writer, compressed as the program writes it and uncompressed; and the same pages
+// by Halvik's writer, compressed as the program writes it and uncompressed, judged by a bare
+// range or by a limit profile with its rules (its review made in each run); and the same pages
 // (the readings tables, footers, page 1's lines and the chart's 14,400-vertex path, Flate
 // compressed) built by PoDoFo, for a ratio.
 #include <benchmark/benchmark.h>
@@ -15,6 +16,7 @@
 #include "logger/Header.h"
 #include "pdf/PdfStreams.h"
 #include "recordreport/RecordReport.h"
+#include "review/Profiles.h"
 
 #ifdef HALVIK_BENCH_PODOFO
 #include <podofo/podofo.h>
@@ -57,20 +59,37 @@ RecordReportOptions Options() {
     return o;
 }
 
+// The preset with the most rules; its <15 °C rule triggers on this card.
+const LimitProfile& Profile() {
+    static const LimitProfile profile = ResolveProfile("controlled-room", {}).profile;
+    return profile;
+}
+
+// Args: compress (1/0), judged by the profile (1) or the bare range (0).
 void BM_RecordReport_Memory(benchmark::State& state) {
     const bool compress = state.range(0) != 0;
+    const bool profile = state.range(1) != 0;
     std::size_t size = 0;
     int pages = 0;
     for (auto _ : state) {
         TPdfMemoryStream out;
-        pages = SaveRecordReport(FullCardRecord(), Options(), out, compress).TotalPages();
+        RecordReportOptions options = Options();
+        if (profile) {
+            options.limits.reset();
+            options.review = ReviewForRecordReport(FullCardRecord().record, Profile());
+        }
+        pages = SaveRecordReport(FullCardRecord(), options, out, compress).TotalPages();
         size = out.Buffer().Size();
         benchmark::DoNotOptimize(out.Buffer().Data());
     }
     state.counters["bytes"] = static_cast<double>(size);
     state.counters["pages"] = pages;
 }
-BENCHMARK(BM_RecordReport_Memory)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordReport_Memory)
+    ->Args({1, 0})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 #ifdef HALVIK_BENCH_PODOFO
 void BM_Podofo_RecordReport_Memory(benchmark::State& state) {
