@@ -191,8 +191,8 @@ void ReviewPanel::reloadProfiles() {
             profile_ = *same;
         }
     }
-    problems_->setText(said.join("\n"));
-    problems_->setVisible(!said.isEmpty());
+    listProblems_ = said;
+    showProblems();
     filling_ = true;
     chooser_->clear();
     chooser_->addItem("(no profile)", QString());
@@ -205,6 +205,14 @@ void ReviewPanel::reloadProfiles() {
     updateButtons();
     if (changed)
         review();
+}
+
+void ReviewPanel::showProblems() {
+    QStringList said = listProblems_;
+    if (!memoryProblem_.isEmpty())
+        said << memoryProblem_;
+    problems_->setText(said.join("\n"));
+    problems_->setVisible(!said.isEmpty());
 }
 
 void ReviewPanel::updateButtons() {
@@ -309,9 +317,13 @@ bool ReviewPanel::choose(const QString& name) {
     if (record_ && !pid_.empty()) {
         try {
             RememberProfile(ProfileFolderPath(), pid_, profile_ ? profile_->profile.name : "");
-        } catch (const ProfileError&) {
-            // Not remembering is no reason to stop reviewing; the folder's trouble shows in the
-            // chooser's list.
+        } catch (const ProfileError& e) {
+            // Not remembering is no reason to stop reviewing; it is said once, under the
+            // chooser, with the folder's other trouble.
+            if (memoryProblem_.isEmpty()) {
+                memoryProblem_ = "The card's profile cannot be remembered: " + Utf8(e.what());
+                showProblems();
+            }
         }
     }
     review();

@@ -78,6 +78,7 @@ class ReviewPanel : public QObject {
     QComboBox* chooser() const { return chooser_; }
     QLabel* verdictLabel() const { return statusVerdict_; }
     QLabel* summaryLabel() const { return summary_; }
+    QLabel* problemsLabel() const { return problems_; }
     QTableWidget* rulesTable() const { return rules_; }
     QTableWidget* excursionsTable() const { return excursions_; }
     QPushButton* editButton() const { return edit_; }
@@ -88,6 +89,7 @@ class ReviewPanel : public QObject {
   private:
     void buildPanel();
     void updateButtons();
+    void showProblems();
     ProfileEditor* openEditor(const ProfileDraft& draft, const std::filesystem::path& file);
     void profileSaved(const QString& name, const std::filesystem::path& file);
     void review();
@@ -114,6 +116,8 @@ class ReviewPanel : public QObject {
     QPointer<ProfileEditor> editor_;
 
     ProfileList profiles_;
+    QStringList listProblems_;  // the profile folder's, from the last reading of it
+    QString memoryProblem_;     // why cards' profiles cannot be remembered, said once
     std::optional<NamedProfile> profile_;
     std::optional<Record> record_;
     std::string pid_;

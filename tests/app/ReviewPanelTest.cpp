@@ -362,6 +362,51 @@ TEST_F(ReviewPanelTest, APresetCannotBeOverwritten) {
     editor->reject();
 }
 
+// A profile file spoiled after it was chosen: the review keeps the profile it had, and says why;
+// the file mended with a change: the review follows it.
+TEST_F(ReviewPanelTest, AChosenProfileSurvivesItsFileGoingBad) {
+    ReviewPanel& review = *window->reviewPanel;
+    const fs::path file = ProfileFolderPath() / "shelf.toml";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "name = \"Shelf\"\nhigh = 8\nrules = [\">8\"]\n";
+    review.reloadProfiles();
+    ASSERT_TRUE(review.choose("Shelf"));
+    EXPECT_EQ(review.result()->verdict, Verdict::Alarm);
+    std::ofstream(file) << "name = \"Shelf\"\nhigh = \"eight\"\nrules = [\">8\"]\n";
+    review.reloadProfiles();
+    ASSERT_TRUE(review.result().has_value());
+    EXPECT_EQ(review.result()->profile.high, 8.0);
+    EXPECT_EQ(review.chooser()->currentData().toString(), "Shelf");
+    EXPECT_TRUE(review.problemsLabel()->text().contains(QString::fromStdString(file.string()) +
+                                                        ":2: high 'eight'"))
+        << review.problemsLabel()->text().toStdString();
+    std::ofstream(file) << "name = \"Shelf\"\nhigh = 10\nrules = [\">10\"]\n";
+    review.reloadProfiles();
+    EXPECT_EQ(review.result()->profile.high, 10.0);
+    EXPECT_EQ(review.result()->verdict, Verdict::Ok);
+    EXPECT_TRUE(review.problemsLabel()->text().isEmpty());
+    EXPECT_EQ(review.chooser()->count(), static_cast<int>(PresetProfiles().size()) + 2);
+}
+
+// A profile folder that cannot be read or written (here a file in its place): said once, the
+// presets still offered and reviewed with.
+TEST_F(ReviewPanelTest, AnUnusableProfileFolderIsSaidOnce) {
+    ReviewPanel& review = *window->reviewPanel;
+    fs::remove_all(ProfileFolderPath());
+    fs::create_directories(ProfileFolderPath().parent_path());
+    std::ofstream(ProfileFolderPath()) << "not a folder\n";
+    review.reloadProfiles();
+    ASSERT_TRUE(review.choose("vaccine-refrigerator"));
+    ASSERT_TRUE(review.choose("frozen-food"));
+    ASSERT_TRUE(review.result().has_value());
+    const QStringList said = review.problemsLabel()->text().split('\n');
+    ASSERT_EQ(said.size(), 2) << review.problemsLabel()->text().toStdString();
+    EXPECT_TRUE(said[0].startsWith("The profile folder ")) << said[0].toStdString();
+    EXPECT_TRUE(said[1].startsWith("The card's profile cannot be remembered"))
+        << said[1].toStdString();
+    EXPECT_TRUE(recorder.errors().empty());
+}
+
 TEST_F(ReviewPanelTest, TimesFollowTheWindowsTimeBase) {
     ReviewPanel& review = *window->reviewPanel;
     ASSERT_TRUE(review.choose("refrigerated-2-8"));
