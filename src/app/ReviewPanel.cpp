@@ -52,6 +52,9 @@ std::string PidOf(const Record& record) {
 const QColor kLimitColour(0, 0, 200);
 const QColor kRuleColour(200, 120, 0);
 const QColor kOutsideColour(220, 0, 0);
+// Where along the chart the range's labels sit: a label is centred on its point, so one at the
+// very start would run over the axis' own numbers.
+constexpr double kRangeLabelAt = 0.08;
 
 }  // namespace
 
@@ -534,7 +537,10 @@ void ReviewPanel::drawChartItems() {
         tag->setMarkerSize(1);
         tag->setColor(Qt::transparent);
         tag->setBorderColor(Qt::transparent);
-        tag->setPointLabelsFormat(label);
+        // A profile is in °C; on a °F chart the line's place is said in °F as well.
+        tag->setPointLabelsFormat(valuesUnit_ == TemperatureUnit::Fahrenheit
+                                      ? label + QString(" (%1 \u00b0F)").arg(y, 0, 'f', 1)
+                                      : label);
         tag->setPointLabelsColor(colour);
         tag->setPointLabelsVisible(true);
         tag->setPointLabelsClipping(false);
@@ -544,9 +550,11 @@ void ReviewPanel::drawChartItems() {
     };
     const LimitProfile& p = result_->profile;
     if (p.high)
-        line(*p.high, Utf8("high " + ThresholdText(*p.high) + " \u00b0C"), kLimitColour, 0);
+        line(*p.high, Utf8("high " + ThresholdText(*p.high) + " \u00b0C"), kLimitColour,
+             kRangeLabelAt);
     if (p.low)
-        line(*p.low, Utf8("low " + ThresholdText(*p.low) + " \u00b0C"), kLimitColour, 0);
+        line(*p.low, Utf8("low " + ThresholdText(*p.low) + " \u00b0C"), kLimitColour,
+             kRangeLabelAt);
     for (const AlarmRule& rule : p.rules)
         if (rule.kind != RuleKind::Mkt)
             line(rule.threshold, Utf8(RuleLabel(rule)), kRuleColour, 0.55);
