@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <map>
@@ -24,7 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bumped whenever the table changes: an index of any other version is built again.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // "Hlvk": tells Halvik's index from another program's database at the same path.
 constexpr int kApplicationId = 0x486C766B;
 // Writers wait for each other (a first indexing of a large folder takes seconds) rather than
@@ -46,6 +48,7 @@ CREATE TABLE records(
   profile_key TEXT,
   PRIMARY KEY(folder, name));
 CREATE INDEX records_by_pid ON records(folder, pid_hex, first_reading);
+CREATE INDEX records_unreadable ON records(folder, name) WHERE problem IS NOT NULL;
 CREATE INDEX records_by_last ON records(folder, last_reading);
 )";
 
@@ -321,6 +324,36 @@ class IndexDatabase {
 
 namespace {
 
+// True when the database file is shorter than the page count its header records (cut short by
+// a full disk, a crash of the file system or a copy), or too short to hold a header at all.
+bool LooksCutShort(const std::string& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;  // SQLite creates it, or says why it cannot
+    unsigned char header[100];
+    struct stat info {};
+    const bool statted = ::fstat(fd, &info) == 0;
+    const ssize_t got = ::pread(fd, header, sizeof header, 0);
+    ::close(fd);
+    if (!statted || info.st_size == 0)
+        return false;
+    if (got != static_cast<ssize_t>(sizeof header))
+        return true;
+    auto big = [&header](int at, int bytes) {
+        std::uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = value << 8 | header[at + i];
+        return value;
+    };
+    std::uint64_t pageSize = big(16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    // The page count is only kept up to date while the change counter matches its copy.
+    if (big(24, 4) != big(92, 4))
+        return false;
+    return static_cast<std::uint64_t>(info.st_size) < big(28, 4) * pageSize;
+}
+
 // Opens the index file and makes sure it is a sound index of this version, creating the table
 // in an empty file and starting afresh over another version's. Throws SqlError; damaged() for
 // a file that is not a sound database. `rebuilt` says why an existing index was dropped.
@@ -332,8 +365,10 @@ std::unique_ptr<IndexDatabase> OpenChecked(const std::string& file, std::string&
         }
     }
     db->Exec("PRAGMA synchronous=NORMAL");
-    {
-        // A damaged page may pass ordinary queries; the check reads them all.
+    if (LooksCutShort(file)) {
+        // A damaged page may pass ordinary queries; the check reads them all. It costs a read of
+        // the whole index, so it runs only when the file is shorter than its header says; any
+        // other damage shows as an error on use, and the index is then built again.
         IndexDatabase::Statement check(*db, "PRAGMA quick_check");
         while (check.Step())
             if (check.Text(0) != "ok")
@@ -462,6 +497,36 @@ std::vector<std::pair<std::string, struct stat>> ListFolder(const fs::path& fold
     return files;
 }
 
+// A card as a filter names it, as its records' file names hold it: "1 2 3 4 5" and
+// "01 02 03 04 05" are the decimal numbers the window shows, "0102030405" the hexadecimal of
+// the file name. Something that is neither matches no card.
+std::string PidAsInName(const std::string& pid) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const bool shown = pid.find_first_of(" \t") != std::string::npos;
+    std::string hex;
+    if (!shown) {
+        for (char c : pid)
+            hex += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return hex;
+    }
+    std::size_t at = 0;
+    while (at < pid.size()) {
+        const std::size_t start = pid.find_first_not_of(" \t", at);
+        if (start == std::string::npos)
+            break;
+        const std::size_t end = std::min(pid.find_first_of(" \t", start), pid.size());
+        const std::string number = pid.substr(start, end - start);
+        if (number.size() > 3 || number.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(number) > 255)
+            return "-";
+        const int value = std::stoi(number);
+        hex += kHex[value >> 4];
+        hex += kHex[value & 0x0F];
+        at = end;
+    }
+    return hex;
+}
+
 }  // namespace
 
 fs::path RecordsIndexPath() {
@@ -584,6 +649,9 @@ IndexUpdate Synchronise(IndexDatabase& db, const std::string& folderKey, const f
     }
     update.removed = static_cast<int>(known.size());
 
+    // Most updates find nothing to write: they then take no write lock at all.
+    if (!forget && fresh.empty() && known.empty())
+        return update;
     IndexDatabase::WriteTransaction transaction(db);
     if (forget) {
         IndexDatabase::Statement drop(db, "DELETE FROM records WHERE folder=?1");
@@ -654,49 +722,35 @@ std::vector<RecordFacts> RecordsIndex::List(const RecordFilter& filter) const {
     std::string sql = std::string("SELECT ") + kColumns + " FROM records WHERE folder=?1";
     std::string where;
     if (filter.pid)
-        where += " AND (pid=?2 OR pid_hex=lower(?3))";
+        where += " AND pid_hex=?2";
+    // A card's records are few beside a date range's: the unary + keeps the planner on the
+    // card's index then.
+    const std::string dates = filter.pid ? " AND +" : " AND ";
     if (filter.since)
-        where += " AND last_reading>=?4";
+        where += dates + "last_reading>=?4";
     if (filter.until)
-        where += " AND first_reading<=?5";
+        where += dates + "first_reading<=?5";
     if (filter.verdict)
         where += " AND verdict=?6";
     if (filter.incompleteOnly)
         where += " AND complete=0";
     if (filter.changedOnly)
         where += " AND intact=0";
+    // Unreadable records pass every filter; asked for apart, so that the filters' own terms
+    // can use the table's indexes.
     if (!where.empty())
-        sql += " AND (problem IS NOT NULL OR (1" + where + "))";
+        sql =
+            "SELECT * FROM (" + sql + " AND problem IS NULL" + where + " UNION ALL SELECT " +
+            kColumns +
+            " FROM records INDEXED BY records_unreadable WHERE folder=?1 AND problem IS NOT NULL)";
     sql +=
         " ORDER BY problem IS NOT NULL, last_reading IS NULL, last_reading DESC, "
         "downloaded_at DESC, name";
     try {
         IndexDatabase::Statement query(*db_, sql);
         query.Bind(1, folderKey_);
-        if (filter.pid) {
-            // "1 2 3 4 5", "01  02 03 04 05": one space between two-digit numbers, as shown.
-            std::string shown, compact;
-            std::string number;
-            auto flush = [&] {
-                if (number.empty())
-                    return;
-                if (!shown.empty())
-                    shown += ' ';
-                shown += number.size() == 1 ? "0" + number : number;
-                number.clear();
-            };
-            for (char c : *filter.pid) {
-                if (c == ' ' || c == '\t')
-                    flush();
-                else
-                    number += c;
-            }
-            flush();
-            for (char c : *filter.pid)
-                if (c != ' ' && c != '\t')
-                    compact += c;
-            query.Bind(2, shown).Bind(3, compact);
-        }
+        if (filter.pid)
+            query.Bind(2, PidAsInName(*filter.pid));
         if (filter.since)
             query.Bind(4, *filter.since);
         if (filter.until)

@@ -77,6 +77,8 @@ TEST_F(RecordsCli, FiltersAndJson) {
     stopped.complete = false;
     const std::string partial = Keep(stopped);
     const std::string changed = Keep(CardSample(10, 3, 12, 20));
+    // Shown as "01 02 03 04 16", named 0102030410: a filter by either form finds it alone.
+    const std::string sixteen = Keep(CardSample(240, 16, 5));
     Tamper(changed);
     std::ofstream(folder_ / "scratch.halvik") << "no record";
     std::ofstream(folder_ / "notes.txt") << "no record either";
@@ -91,11 +93,14 @@ TEST_F(RecordsCli, FiltersAndJson) {
         std::vector<std::string> names;
     };
     const std::vector<Case> cases = {
-        {"", {late, changed, partial, early, "scratch.halvik"}},
+        {"", {late, changed, partial, early, sixteen, "scratch.halvik"}},
         {"--pid '01 02 03 04 01'", {late, early, "scratch.halvik"}},
         {"--pid 0102030402", {partial, "scratch.halvik"}},
         {"--since 2026-01-12", {late, changed, "scratch.halvik"}},
-        {"--until 2026-01-10", {early, "scratch.halvik"}},
+        {"--until 2026-01-10", {early, sixteen, "scratch.halvik"}},
+        {"--pid '1 2 3 4 16'", {sixteen, "scratch.halvik"}},
+        {"--pid 0102030410", {sixteen, "scratch.halvik"}},
+        {"--pid '01 02 03 04 10'", {"scratch.halvik"}},
         {"--since 2026-01-11T12:00Z --until 2026-01-11T12:00:00Z", {partial, "scratch.halvik"}},
         {"--alarm", {late, early, "scratch.halvik"}},
         {"--ok", {partial, "scratch.halvik"}},
