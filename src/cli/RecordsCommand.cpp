@@ -76,10 +76,18 @@ std::string TimeText(const std::optional<std::int64_t>& time) {
     return UtcTimeText(sys_seconds{seconds{*time}});
 }
 
-nlohmann::ordered_json TimeJson(const std::optional<std::int64_t>& time) {
+// A reading's time in the time base of the call: UTC as the records keep it ("...Z"), or the
+// zone's time with its offset.
+std::string ShownTimeText(const TimeBase& base, const std::optional<std::int64_t>& time) {
+    if (!time)
+        return "unknown";
+    return IsoTimeText(base, sys_seconds{seconds{*time}});
+}
+
+nlohmann::ordered_json TimeJson(const TimeBase& base, const std::optional<std::int64_t>& time) {
     if (!time)
         return nullptr;
-    return TimeText(time);
+    return ShownTimeText(base, time);
 }
 
 nlohmann::ordered_json NumberJson(const std::optional<double>& value) {
@@ -94,7 +102,8 @@ nlohmann::ordered_json TextJson(const std::optional<std::string>& text) {
     return *text;
 }
 
-nlohmann::ordered_json RecordJson(const fs::path& folder, const RecordFacts& r) {
+nlohmann::ordered_json RecordJson(const fs::path& folder, const RecordFacts& r,
+                                  const TimeBase& base) {
     nlohmann::ordered_json object;
     object["file"] = (folder / r.name).string();
     object["name"] = r.name;
@@ -103,8 +112,8 @@ nlohmann::ordered_json RecordJson(const fs::path& folder, const RecordFacts& r) 
         return object;
     }
     object["pid"] = r.pid;
-    object["first_reading"] = TimeJson(r.firstReading);
-    object["last_reading"] = TimeJson(r.lastReading);
+    object["first_reading"] = TimeJson(base, r.firstReading);
+    object["last_reading"] = TimeJson(base, r.lastReading);
     object["announced"] = r.announced;
     object["count"] = r.count;
     object["complete"] = r.complete;
@@ -128,11 +137,11 @@ std::string Statistic(const std::optional<double>& value, TemperatureUnit unit) 
     return text;
 }
 
-// "2026-01-12 08:00" of "2026-01-12T08:00:00Z".
-std::string ShortTime(const std::optional<std::int64_t>& time) {
+// "2026-01-12 08:00" of "2026-01-12T08:00:00Z" (or of "2026-01-12T09:00:00+01:00").
+std::string ShortTime(const TimeBase& base, const std::optional<std::int64_t>& time) {
     if (!time)
         return "unknown";
-    const std::string iso = TimeText(time);
+    const std::string iso = ShownTimeText(base, time);
     return iso.substr(0, 10) + " " + iso.substr(11, 5);
 }
 
@@ -150,12 +159,12 @@ std::string Columns(const std::string& first, const std::string& last, const std
     return line;
 }
 
-std::string RecordLine(const fs::path& folder, const RecordFacts& r) {
+std::string RecordLine(const fs::path& folder, const RecordFacts& r, const TimeBase& base) {
     if (!r.problem.empty())
         return r.problem + "\n";  // names the file
     std::string text =
-        Columns(ShortTime(r.firstReading), ShortTime(r.lastReading), r.pid, std::to_string(r.count),
-                Statistic(r.maximum, r.unit), Statistic(r.minimum, r.unit),
+        Columns(ShortTime(base, r.firstReading), ShortTime(base, r.lastReading), r.pid,
+                std::to_string(r.count), Statistic(r.maximum, r.unit), Statistic(r.minimum, r.unit),
                 Statistic(r.mkt, r.unit), r.verdict ? *r.verdict : "-") +
         (folder / r.name).string();
     if (!r.complete)
@@ -232,6 +241,8 @@ CLI::App* AddRecordsCommand(CLI::App& app, RecordsOptions& o) {
         "its download or cannot be read, naming them");
     CLI::Option* reindex = records->add_flag(
         "--reindex", o.reindex, "Build the index of the records folder again from its files");
+    AddTimeBaseOption(*records, o.tz);
+    filters.push_back(o.tz.option);
     for (CLI::Option* filter : filters)
         verify->excludes(filter);
     verify->excludes(reindex);
@@ -255,6 +266,7 @@ int RunRecords(const RecordsOptions& o) {
     filter.incompleteOnly = o.incomplete;
     filter.changedOnly = o.changed;
 
+    const TimeBase base = CallTimeBase(o.tz);
     const fs::path folder = RecordFolderPath();
     RecordsIndex index(RecordsIndexPath(), folder, ProfileFolderPath());
     std::error_code error;
@@ -272,17 +284,21 @@ int RunRecords(const RecordsOptions& o) {
     if (o.json) {
         nlohmann::ordered_json array = nlohmann::ordered_json::array();
         for (const RecordFacts& r : records)
-            array.push_back(RecordJson(folder, r));
+            array.push_back(RecordJson(folder, r, base));
         WriteStdout(array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
         return 0;
     }
     std::string text;
+    if (!records.empty() && !base.IsCardClock())
+        text = "Times in " +
+               TimeBaseName(base, sys_seconds{seconds{records.front().lastReading.value_or(0)}}) +
+               "\n";
     if (!records.empty())
-        text = Columns("FIRST READING", "LAST READING", "PID", "READINGS", "MAXIMUM", "MINIMUM",
-                       "MKT", "VERDICT") +
-               "FILE\n";
+        text += Columns("FIRST READING", "LAST READING", "PID", "READINGS", "MAXIMUM", "MINIMUM",
+                        "MKT", "VERDICT") +
+                "FILE\n";
     for (const RecordFacts& r : records)
-        text += RecordLine(folder, r);
+        text += RecordLine(folder, r, base);
     WriteStdout(text);
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "cli/TimeBaseOption.h"
+
 namespace halvik::cli {
 
 // `halvik-cli records`: the records folder through its index.
@@ -11,6 +13,7 @@ struct RecordsOptions {
     std::string pid, since, until;
     bool alarm = false, ok = false, incomplete = false, changed = false;
     bool json = false, verify = false, reindex = false;
+    TimeBaseOption tz;
 };
 
 // Adds the `records` subcommand and its options to `app`.

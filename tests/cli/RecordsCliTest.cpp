@@ -150,6 +150,17 @@ TEST_F(RecordsCli, FiltersAndJson) {
         << text.out;
     EXPECT_NE(text.out.find("Cannot open the record " + (folder_ / "scratch.halvik").string()),
               std::string::npos);
+
+    // A time base shows the readings' times in its zone; the download time stays UTC by name.
+    const auto tokyo = nlohmann::json::parse(
+        cli_test::RunCli(dir_, "records --json --pid 0102030402", "HALVIK_TZ=Asia/Tokyo").out);
+    EXPECT_EQ(tokyo.at(0).at("first_reading"), "2026-01-11T17:00:00+09:00");
+    EXPECT_EQ(tokyo.at(0).at("last_reading"), "2026-01-11T21:54:00+09:00");
+    EXPECT_EQ(tokyo.at(0).at("downloaded_utc"), "2026-12-10T15:59:34Z");
+    const Run berlin = Records("--incomplete --tz Europe/Berlin");
+    EXPECT_EQ(berlin.out.rfind("Times in Europe/Berlin (CET/CEST)\n", 0), 0u) << berlin.out;
+    EXPECT_TRUE(cli_test::Has(berlin.out, "2026-01-11 09:00  2026-01-11 13:54  01 02 03 04 02"))
+        << berlin.out;
 }
 
 TEST_F(RecordsCli, VerifyFindsTheOneChangedRecordTheIndexCannotSee) {
@@ -201,6 +212,7 @@ TEST_F(RecordsCli, UsageErrors) {
         {"--alarm --ok", "--alarm excludes --ok"},
         {"--verify --pid 0102030405", "excludes"},
         {"--verify --reindex", "excludes"},
+        {"--tz Mars/Olympus", "--tz: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
