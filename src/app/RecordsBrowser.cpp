@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/RecordsBrowser.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -13,6 +12,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -23,11 +23,14 @@
 
 #include "analysis/Statistics.h"
 #include "app/Form3.h"
+#include "app/TimeBaseChooser.h"
 #include "app/WindowRecords.h"
 #include "library/RecordsIndex.h"
+#include "logger/Conversions.h"
 #include "records/RecordStore.h"
 #include "review/Profiles.h"
 #include "review/Review.h"
+#include "timebase/TimeBase.h"
 
 namespace halvik {
 
@@ -42,10 +45,18 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-QString TimeText(const std::optional<std::int64_t>& time) {
+// "2026-01-12 09:00": a moment as the window's time base shows it.
+QString TimeText(const TimeBase& base, const std::optional<std::int64_t>& time) {
     if (!time)
         return "unknown";
-    return QDateTime::fromSecsSinceEpoch(*time, Qt::UTC).toString("yyyy-MM-dd HH:mm");
+    std::string iso;
+    try {
+        iso = IsoTimeText(base, std::chrono::sys_seconds{std::chrono::seconds{*time}});
+    } catch (const TimeBaseError&) {
+        // The zone left the database since it was chosen: the card's clock is always there.
+        iso = IsoTimeText(TimeBase(), std::chrono::sys_seconds{std::chrono::seconds{*time}});
+    }
+    return QString::fromStdString(iso.substr(0, 10) + " " + iso.substr(11, 5));
 }
 
 QString Statistic(const std::optional<double>& value, TemperatureUnit unit) {
@@ -61,31 +72,74 @@ QStandardItem* Item(const QString& text, const QVariant& sortKey = {}) {
     return item;
 }
 
-// A series for the chart: the readings as °C the grid shows, one every six minutes; readings
-// that are not real temperatures are left out.
+// A series for the chart: the readings as the grid shows them in `unit`, one every six minutes;
+// readings that are not real temperatures are left out.
 struct Series {
     QString name;
     std::int64_t first = 0, last = 0;
     std::vector<std::pair<std::int64_t, double>> points;
 };
 
-std::optional<Series> SeriesOf(const Record& record, const QString& name) {
+std::optional<Series> SeriesOf(const Record& record, const QString& name, TemperatureUnit unit) {
     const auto first = RecordFirstReading(record);
     if (!first)
         return std::nullopt;
     Series series;
     series.name = name;
     series.first = first->time_since_epoch().count();
-    const std::vector<double> celsius =
-        CelsiusGridValues(record.readings, RecordReadingCount(record));
-    for (std::size_t i = 0; i < celsius.size(); ++i)
-        if (IsPossibleTemperature(celsius[i], TemperatureUnit::Celsius))
-            series.points.emplace_back(series.first + kReadingSeconds * std::int64_t(i),
-                                       celsius[i]);
+    const int count = RecordReadingsReceived(record);
+    const LocaleSettings point;
+    for (int i = 0; i < count && 2 * std::size_t(i) + 1 < record.readings.size(); ++i) {
+        const auto at = static_cast<std::size_t>(2 * i);
+        const long double celsius = DecodeReading(record.readings[at], record.readings[at + 1]);
+        const long double shown =
+            unit == TemperatureUnit::Fahrenheit ? FahrenheitReading(celsius) : celsius;
+        const auto value = static_cast<double>(TextToNumber(TemperatureText(shown, point), "."));
+        if (IsPossibleTemperature(value, unit))
+            series.points.emplace_back(series.first + kReadingSeconds * std::int64_t(i), value);
+    }
     if (series.points.empty())
         return std::nullopt;
-    series.last = series.first + kReadingSeconds * std::int64_t(celsius.size() - 1);
+    series.last = series.first + kReadingSeconds * std::int64_t(count - 1);
     return series;
+}
+
+// A time axis whose labels are the time base's clock: the points stay at their real moments
+// (six minutes apart across a daylight-saving change), only the labels are local times.
+QCategoryAxis* TimeAxis(const TimeBase& base, std::int64_t start, std::int64_t end) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    TimeBase shown = base;
+    std::optional<TimeConverter> converter;
+    try {
+        converter.emplace(shown);
+    } catch (const TimeBaseError&) {
+        shown = TimeBase();
+        converter.emplace(shown);
+    }
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setMin(double(start));
+    axis->setMax(double(end));
+    axis->setStartValue(double(start));
+    constexpr int kTicks = 6;
+    QStringList used;
+    for (int i = 0; i <= kTicks; ++i) {
+        const std::int64_t at = start + (end - start) * i / kTicks;
+        const LocalTime local =
+            converter->Convert(std::chrono::sys_seconds{std::chrono::seconds{at}});
+        const QString label =
+            QString::asprintf("%02d %s %02d:%02d", local.day, kMonths[(local.month + 11) % 12],
+                              local.hour, local.minute);
+        if (used.contains(label))
+            continue;  // a short span: labels must differ
+        used << label;
+        axis->append(label, double(at));
+    }
+    const std::string zone =
+        TimeBaseName(shown, std::chrono::sys_seconds{std::chrono::seconds{start}});
+    axis->setTitleText("Time, " + QString::fromStdString(zone));
+    return axis;
 }
 
 }  // namespace
@@ -155,6 +209,7 @@ void RecordsBrowser::refresh() {
         return;
     }
 
+    const TimeBase base = window_.timeBase ? window_.timeBase->base() : TimeBase();
     table->setSortingEnabled(false);
     model_->removeRows(0, model_->rowCount());
     int unreadable = 0;
@@ -180,8 +235,8 @@ void RecordsBrowser::refresh() {
             QString name = FromUtf8(r.name);
             if (!r.intact)
                 name += "  (changed after download)";
-            row = {Item(TimeText(r.firstReading), qint64(r.firstReading.value_or(-1))),
-                   Item(TimeText(r.lastReading), qint64(r.lastReading.value_or(-1))),
+            row = {Item(TimeText(base, r.firstReading), qint64(r.firstReading.value_or(-1))),
+                   Item(TimeText(base, r.lastReading), qint64(r.lastReading.value_or(-1))),
                    Item(FromUtf8(r.pid)),
                    Item(readings, r.count),
                    Item(Statistic(r.maximum, r.unit), r.maximum.value_or(-1e300)),
@@ -214,6 +269,10 @@ void RecordsBrowser::openRow(int row) {
 }
 
 QDialog* RecordsBrowser::compareSelected() {
+    // The window's unit and time base, as its own chart.
+    const TemperatureUnit unit =
+        window_.RadioButton2->isChecked() ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    const TimeBase base = window_.timeBase ? window_.timeBase->base() : TimeBase();
     std::vector<Series> series;
     QStringList problems;
     std::vector<Record> drawn;
@@ -224,8 +283,10 @@ QDialog* RecordsBrowser::compareSelected() {
             continue;
         try {
             const LoadedRecord loaded = LoadRecord(folder_ / records_[i].name);
-            if (auto s = SeriesOf(loaded.record, FromUtf8(records_[i].pid) + "  " +
-                                                     TimeText(records_[i].firstReading))) {
+            if (auto s = SeriesOf(
+                    loaded.record,
+                    FromUtf8(records_[i].pid) + "  " + TimeText(base, records_[i].firstReading),
+                    unit)) {
                 series.push_back(std::move(*s));
                 drawn.push_back(loaded.record);
             }
@@ -237,7 +298,7 @@ QDialog* RecordsBrowser::compareSelected() {
     if (shown && std::none_of(drawn.begin(), drawn.end(), [&](const Record& r) {
             return r.header == shown->header && r.readings == shown->readings;
         }))
-        if (auto s = SeriesOf(*shown, "shown in the window"))
+        if (auto s = SeriesOf(*shown, "shown in the window", unit))
             series.push_back(std::move(*s));
     if (series.size() < 2) {
         problems.prepend(
@@ -253,12 +314,15 @@ QDialog* RecordsBrowser::compareSelected() {
             }))
             problems << s.name + " does not overlap the others in time.";
 
+    std::int64_t start = series.front().first, end = 0;
+    for (const Series& s : series) {
+        start = std::min(start, s.first);
+        end = std::max(end, s.last);
+    }
     auto* chart = new QChart;
-    auto* time = new QDateTimeAxis;
-    time->setFormat("dd MMM HH:mm");
-    time->setTitleText("Time");
+    QCategoryAxis* time = TimeAxis(base, start, std::max(end, start + 60));
     auto* value = new QValueAxis;
-    value->setTitleText("°C");
+    value->setTitleText(UnitText(unit));
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(value, Qt::AlignLeft);
     double low = series.front().points.front().second, high = low;
@@ -267,25 +331,16 @@ QDialog* RecordsBrowser::compareSelected() {
         line->setName(s.name);
         QList<QPointF> points;
         points.reserve(qsizetype(s.points.size()));
-        for (const auto& [at, celsius] : s.points) {
-            points.append(QPointF(double(at) * 1000.0, celsius));
-            low = std::min(low, celsius);
-            high = std::max(high, celsius);
+        for (const auto& [at, reading] : s.points) {
+            points.append(QPointF(double(at), reading));
+            low = std::min(low, reading);
+            high = std::max(high, reading);
         }
         line->replace(points);
         chart->addSeries(line);
         line->attachAxis(time);
         line->attachAxis(value);
     }
-    const auto [first, last] =
-        std::minmax_element(series.begin(), series.end(),
-                            [](const Series& a, const Series& b) { return a.first < b.first; });
-    std::int64_t end = 0;
-    for (const Series& s : series)
-        end = std::max(end, s.last);
-    time->setRange(QDateTime::fromSecsSinceEpoch(first->first, Qt::UTC),
-                   QDateTime::fromSecsSinceEpoch(std::max(end, first->first + 60), Qt::UTC));
-    (void)last;
     value->setRange(std::floor(low) - 1, std::ceil(high) + 1);
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignBottom);

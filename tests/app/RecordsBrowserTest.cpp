@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QHeaderView>
@@ -12,6 +13,7 @@
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include "AppTestSupport.h"
 #include "RecordSamples.h"
 #include "app/RecordsBrowser.h"
+#include "app/TimeBaseChooser.h"
 #include "app/WindowRecords.h"
 #include "records/RecordStore.h"
 
@@ -150,6 +153,41 @@ TEST_F(RecordsBrowserTest, ListsSortsFiltersOpensAndComparesThree) {
     EXPECT_TRUE(view->chart()->legend()->isVisible());
     // The grid still shows the record opened.
     EXPECT_EQ(window->records->shown()->header[4], 2);
+    // In the window's unit (°C) and time base (the card's clock).
+    auto* timeAxis = qobject_cast<QCategoryAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
+    ASSERT_NE(timeAxis, nullptr);
+    EXPECT_EQ(timeAxis->titleText(), "Time, UTC (card clock)");
+    EXPECT_EQ(timeAxis->categoriesLabels().value(0), "12 Jan 08:00");
+    EXPECT_EQ(view->chart()->axes(Qt::Vertical).value(0)->titleText(), "°C");
+    const QList<QPointF> celsius = static_cast<QLineSeries*>(series[0])->points();
+    const QString firstName = series[0]->name();
+
+    // The window switched to °F and Tokyo's time: the next compare follows it.
+    window->RadioButton2->setChecked(true);  // as when a °F record is shown
+    ASSERT_TRUE(window->timeBase->choose("Asia/Tokyo"));
+    QDialog* again = browser->compareSelected();
+    ASSERT_NE(again, nullptr) << browser->status->text().toStdString();
+    QChart* local = again->findChild<QChartView*>()->chart();
+    auto* localAxis = qobject_cast<QCategoryAxis*>(local->axes(Qt::Horizontal).value(0));
+    ASSERT_NE(localAxis, nullptr);
+    EXPECT_TRUE(localAxis->titleText().startsWith("Time, Asia/Tokyo"))
+        << localAxis->titleText().toStdString();
+    EXPECT_EQ(localAxis->categoriesLabels().value(0), "12 Jan 17:00");
+    EXPECT_EQ(local->axes(Qt::Vertical).value(0)->titleText(), "°F");
+    QLineSeries* same = nullptr;
+    for (QAbstractSeries* s : local->series())
+        if (s->name() == QString(firstName).replace("08:00", "17:00"))
+            same = static_cast<QLineSeries*>(s);
+    ASSERT_NE(same, nullptr) << firstName.toStdString();
+    ASSERT_EQ(same->count(), celsius.size());
+    for (qsizetype i = 0; i < celsius.size(); ++i) {
+        EXPECT_EQ(same->at(i).x(), celsius[i].x());
+        EXPECT_NEAR(same->at(i).y(), celsius[i].y() * 1.8 + 32, 0.15)
+            << i;  // both rounded to tenths
+    }
+    again->close();
+    window->RadioButton1->setChecked(true);
+    ASSERT_TRUE(window->timeBase->choose("UTC (card clock)"));
 
     const std::string artifacts = HALVIK_ARTIFACT_DIR;
     EXPECT_TRUE(browser->grab().save(QString::fromStdString(artifacts + "/records-browser.png")));
