@@ -59,9 +59,10 @@ RecordReportOptions Options() {
     return o;
 }
 
-// The preset with the most rules; its <15 °C rule triggers on this card.
+// A vaccine fridge's profile: 2 to 8 °C, a freeze and a heat alarm; this card's dips below 2 °C
+// are excursions that trigger neither.
 const LimitProfile& Profile() {
-    static const LimitProfile profile = ResolveProfile("controlled-room", {}).profile;
+    static const LimitProfile profile = ResolveProfile("vaccine-refrigerator", {}).profile;
     return profile;
 }
 

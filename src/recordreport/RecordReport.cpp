@@ -91,6 +91,8 @@ struct Data {
     // With a zone: the local time of every reading and of the moment after the last one.
     TimeBase base;
     std::vector<LocalTime> local;
+    // The record's SHA-256, worked out once for the pages and for measuring page 1.
+    std::string digest;
 };
 
 // The locale's separators as the report's fonts can draw them: one the code page lacks (the
@@ -326,7 +328,7 @@ class Writer {
           FCanvas(doc.Canvas()),
           FWidth(PageWidthOf(options.paper)),
           FHeight(PageHeightOf(options.paper)),
-          FDigest(RecordDigest(loaded.record)),
+          FDigest(data.digest),
           FUnit(UnitText(options.unit)) {}
 
     void Write() {
@@ -1053,7 +1055,9 @@ ReviewResult ReviewForRecordReport(const Record& record, const LimitProfile& pro
 RecordReportLayout PlanRecordReport(const LoadedRecord& record,
                                     const RecordReportOptions& options) {
     const RecordReportOptions drawable = Drawable(options);
-    return Plan(record, Gather(record, drawable), drawable);
+    Data data = Gather(record, drawable);
+    data.digest = RecordDigest(record.record);
+    return Plan(record, data, drawable);
 }
 
 std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
@@ -1065,7 +1069,8 @@ std::vector<RecordReportRow> RecordReportRows(const LoadedRecord& record,
 RecordReportLayout SaveRecordReport(const LoadedRecord& record, const RecordReportOptions& given,
                                     TPdfOutputStream& out, bool compress) {
     const RecordReportOptions options = Drawable(given);
-    const Data data = Gather(record, options);
+    Data data = Gather(record, options);
+    data.digest = RecordDigest(record.record);
     RecordReportLayout layout = Plan(record, data, options);
     TPdfDocument doc;
     doc.SetCompressionMethod(compress ? TPdfCompressionMethod::cmFlateDecode
