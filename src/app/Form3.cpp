@@ -170,9 +170,7 @@ void TForm3::connectHandlers() {
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this,
             [this] { runHandler(this, [this] { records->openDialog(); }); });
-    auto* library = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);  // the records library
-    connect(library, &QShortcut::activated, this,
-            [this] { runHandler(this, [this] { ShowRecordsBrowser(*this); }); });
+    AddRecordsBrowserControls(*this);  // Ctrl+L and the Records button
     auto* exportKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(exportKey, &QShortcut::activated, this,
             [this] { runHandler(this, [this] { records->exportCsv(); }); });

@@ -13,6 +13,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -22,6 +23,7 @@
 #include <optional>
 
 #include "analysis/Statistics.h"
+#include "app/ErrorBox.h"
 #include "app/Form3.h"
 #include "app/TimeBaseChooser.h"
 #include "app/WindowRecords.h"
@@ -372,6 +374,19 @@ RecordsBrowser* ShowRecordsBrowser(TForm3& window) {
     browser->raise();
     browser->activateWindow();
     return browser;
+}
+
+void AddRecordsBrowserControls(TForm3& window) {
+    auto show = [&window] { runHandler(&window, [&window] { ShowRecordsBrowser(window); }); };
+    auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &window);
+    QObject::connect(key, &QShortcut::activated, &window, show);
+    auto* button = new QPushButton("Records", window.BitBtn9->parentWidget());
+    button->setObjectName("RecordsButton");
+    button->setGeometry(362, 478, 112, 39);
+    button->setFont(window.BitBtn9->font());
+    button->setToolTip("Browse, filter and compare the kept records (Ctrl+L)");
+    QObject::connect(button, &QPushButton::clicked, &window, show);
+    button->show();
 }
 
 }  // namespace halvik

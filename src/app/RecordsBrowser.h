@@ -53,4 +53,8 @@ class RecordsBrowser : public QDialog {
 // Shows the window's records browser, made on first use.
 RecordsBrowser* ShowRecordsBrowser(TForm3& window);
 
+// What opens the browser: Ctrl+L, and a "Records" button in the free space above Record
+// Report (named "RecordsButton").
+void AddRecordsBrowserControls(TForm3& window);
+
 }  // namespace halvik

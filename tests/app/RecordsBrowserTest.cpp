@@ -13,6 +13,7 @@
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -197,6 +198,15 @@ TEST_F(RecordsBrowserTest, ListsSortsFiltersOpensAndComparesThree) {
     browser->table->clearSelection();
     EXPECT_EQ(browser->compareSelected(), nullptr);
     EXPECT_TRUE(browser->status->text().startsWith("Select at least two records"));
+
+    // The Records button in the window opens the browser too.
+    browser->close();
+    auto* button = window->findChild<QPushButton*>("RecordsButton");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(browser->isVisible());
+    EXPECT_TRUE(window->grab().save(QString::fromStdString(artifacts + "/records-button.png")));
 }
 
 }  // namespace
