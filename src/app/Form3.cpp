@@ -304,6 +304,7 @@ void TForm3::BitBtn1Click() {
     if (!flow_->Download(unit)) {
         return;
     }
+    records->downloadStarted();
     StringGrid1->refresh();
     pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
                             uint16_t Size) { ShowRead(HidDev, ReportID, Data, Size); });

@@ -7,16 +7,20 @@
 
 #include "app/ExportComponents.h"
 #include "app/Form3.h"
+#include "app/WindowRecords.h"
 #include "printing/qt/PrintJobs.h"
 #include "report/qt/Logo.h"
+#include "views/ChangedRecord.h"
 #include "views/widgets/DataGrid.h"
 
 namespace halvik {
 
 namespace {
 
-PrintSources sourcesOf(const DataGrid& grid, const DownloadState& download, const QImage& logo) {
-    PrintSources sources{grid.cells(), download.PidCaption, logo};
+PrintSources sourcesOf(const TForm3& window, const QImage& logo) {
+    const DataGrid& grid = *window.StringGrid1;
+    PrintSources sources{grid.cells(), window.download.PidCaption, logo};
+    sources.warning = ChangedRecordWarning(window.records->shownIntact());
     for (int column = 0; column < CellStore::kColumns; ++column) {
         sources.columnWidths[static_cast<std::size_t>(column)] = grid.gridColumnWidth(column);
     }
@@ -32,15 +36,14 @@ TablePrinter tablePrinterOf(ExportComponents& x) {
 void TForm3::BitBtn2Click() {
     ExportComponents& x = exports();
     const DataGrid::RowRange selection = StringGrid1->selectedRowRange();
-    tablePrinterOf(x).printSelected(sourcesOf(*StringGrid1, download, toQImage(logoPicture())),
-                                    selection.top, selection.bottom, download.PrintRowFirst,
-                                    download.PrintRowLast, x.PrintLogo);
+    tablePrinterOf(x).printSelected(sourcesOf(*this, toQImage(logoPicture())), selection.top,
+                                    selection.bottom, download.PrintRowFirst, download.PrintRowLast,
+                                    x.PrintLogo);
 }
 
 void TForm3::BitBtn10Click() {
     ExportComponents& x = exports();
-    tablePrinterOf(x).printAll(sourcesOf(*StringGrid1, download, toQImage(logoPicture())),
-                               x.PrintLogo);
+    tablePrinterOf(x).printAll(sourcesOf(*this, toQImage(logoPicture())), x.PrintLogo);
 }
 
 }  // namespace halvik

@@ -2,6 +2,7 @@
 #include "app/RecordReportButton.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -86,7 +87,9 @@ void RecordReportButton::write() {
         if (path.isEmpty())
             return;  // the user chose not to write it
     }
-    WriteRecordReport(loaded, options, path.toStdString());  // errors: the error box
+    const std::filesystem::path target = QFile::encodeName(path).toStdString();
+    window_.records->refuseAsOutput(target);  // errors: the error box
+    WriteRecordReport(loaded, options, target.string());
     lastWritten_ = path;
     window_.openReport(path);
 }

@@ -8,6 +8,7 @@
 
 #include "app/ExportComponents.h"
 #include "app/Form3.h"
+#include "app/WindowRecords.h"
 #include "report/ReportTexts.h"
 #include "report/qt/Logo.h"
 #include "report/qt/ReportFiles.h"
@@ -69,6 +70,7 @@ void TForm3::openReport(const QString& path) {
 }
 
 void TForm3::BitBtn9Click() {
+    records->refuseAsOutput(kDataReportFileName);
     fillDataReport();
     ExportComponents& x = exports();
     writeReportPage(*x.RpReport1, x.RpPage1);
@@ -76,6 +78,7 @@ void TForm3::BitBtn9Click() {
 }
 
 void TForm3::BitBtn6Click() {
+    records->refuseAsOutput(kChartReportFileName);
     fillChartReport();
     ExportComponents& x = exports();
     writeReportPage(*x.RpReport2, x.RpPage2);
@@ -97,6 +100,7 @@ void TForm3::fillDataReport() {
 
     // The texts the window's labels were given, blanks and all.
     FillDataReportTexts(page, download, StringGrid1->cells(), shownTexts_, Chart1->unit(), locale);
+    MarkChangedRecord(page, records->shownIntact());
 }
 
 void TForm3::fillChartReport() {
@@ -110,6 +114,7 @@ void TForm3::fillChartReport() {
     page.RpImage4->SetPicture(toReportBitmap(x.PrintLogo));
 
     FillChartReportTexts(page, shownTexts_);
+    MarkChangedRecord(page, records->shownIntact());
 }
 
 }  // namespace halvik

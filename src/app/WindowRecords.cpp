@@ -16,6 +16,8 @@
 #include "records/Csv.h"
 #include "records/RecordMessages.h"
 #include "records/RecordStore.h"
+#include "views/ChangedRecord.h"
+#include "views/widgets/DataGrid.h"
 
 namespace halvik {
 
@@ -51,6 +53,8 @@ void WindowRecords::keep(const DownloadEnd& end) {
     Record record = RecordOfDownload(
         end, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     shown_ = record;
+    shownPath_.clear();
+    setShownIntact(true);
     window_.reviewPanel->setShown(record, record.unit, true);
     shownName_.clear();
     window_.recordReport->setShown(true, {});
@@ -67,8 +71,10 @@ void WindowRecords::keep(const DownloadEnd& end) {
     keeping_.push_back(std::async(std::launch::async, [this, record = std::move(record)] {
         QString message;
         QString name;
+        std::filesystem::path keptPath;
         try {
             const KeptRecord kept = KeepRecord(record, RecordFolder());
+            keptPath = std::filesystem::absolute(kept.path);
             name = fileName(kept.path);
             message = fromUtf8(KeptMessage(name.toStdString(), kept.alreadyKept));
         } catch (const std::exception& e) {
@@ -76,10 +82,11 @@ void WindowRecords::keep(const DownloadEnd& end) {
         }
         QMetaObject::invokeMethod(
             this,
-            [this, message, name] {
+            [this, message, name, keptPath] {
                 window_.showStatusMessage(message);
                 if (!name.isEmpty()) {
                     shownName_ = name;
+                    shownPath_ = keptPath;
                     setTitle(name, true);
                 } else {
                     // As visible as a failed download: the readings are shown, but no record
@@ -114,6 +121,8 @@ bool WindowRecords::open(const std::filesystem::path& path, std::optional<Temper
     window_.showKept(loaded.record, unit.value_or(loaded.record.unit));
     shown_ = loaded.record;
     shownName_ = fileName(path);
+    shownPath_ = std::filesystem::absolute(path);
+    setShownIntact(loaded.intact);
     setTitle(shownName_, loaded.intact);
     window_.recordReport->setShown(loaded.intact, shownName_);
     window_.showStatusMessage(fromUtf8(ShowingMessage(shownName_.toStdString(), loaded.intact)));
@@ -138,9 +147,20 @@ void WindowRecords::exportCsv() {
     if (path.isEmpty()) {
         return;
     }
-    WriteFileAtomically(path.toStdString(),
-                        RecordCsv(*shown_, window_.timeBase->base()));  // errors: the error box
+    // The name as the file system has it: bytes, which need not be UTF-8.
+    const std::filesystem::path target = QFile::encodeName(path).toStdString();
+    refuseAsOutput(target);  // errors: the error box
+    WriteFileAtomically(target, RecordCsv(*shown_, window_.timeBase->base()));
     window_.showStatusMessage("Exported the readings to " + path);
+}
+
+void WindowRecords::refuseAsOutput(const std::filesystem::path& output) const {
+    RefuseRecordAsOutput(output, shownPath_);
+}
+
+void WindowRecords::setShownIntact(bool intact) {
+    shownIntact_ = intact;
+    window_.StringGrid1->setCopyWarning(ChangedRecordWarning(intact));
 }
 
 void WindowRecords::setTitle(const QString& recordName, bool intact) {

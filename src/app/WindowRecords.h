@@ -42,6 +42,14 @@ class WindowRecords : public QObject {
 
     // The record of the download shown, when there is one.
     const std::optional<Record>& shown() const { return shown_; }
+    // False while a record changed after its download is shown: every copy, print and report
+    // of it then carries the warning. True for a download and an intact record.
+    bool shownIntact() const { return shownIntact_; }
+    // A download started: what it shows is the card's own.
+    void downloadStarted() { setShownIntact(true); }
+    // Throws RecordError when `output` is the record shown or any other record: the window's
+    // exports and reports never write over one.
+    void refuseAsOutput(const std::filesystem::path& output) const;
 
     // The file dialogs' seams: the file to open, the file to write a CSV to (empty: cancelled).
     std::function<QString(const QString& folder)> chooseRecordFile;
@@ -49,10 +57,13 @@ class WindowRecords : public QObject {
 
   private:
     void setTitle(const QString& recordName, bool intact);
+    void setShownIntact(bool intact);
 
     TForm3& window_;
     std::optional<Record> shown_;
     QString shownName_;
+    std::filesystem::path shownPath_;  // absolute; empty until a download is kept
+    bool shownIntact_ = true;
     std::vector<std::future<void>> keeping_;
 };
 

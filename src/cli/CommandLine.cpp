@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <set>
@@ -36,31 +34,6 @@ void CheckValue(const std::string& option, std::string_view value, bool atEnd) {
         throw UsageError(option + " needs a value, not the option " + std::string(value));
     if (option == "--limits" && value.find(',') != std::string_view::npos)
         throw UsageError("--limits: write the decimal separator as \".\" (LOW:HIGH, 2.5:8)");
-}
-
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-// The file a name leads to, when it exists.
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return FileIdentity{info.st_dev, info.st_ino};
-}
-
-// Two names for one file, existing or not yet.
-bool SameFile(const std::string& a, const std::string& b) {
-    const auto first = IdentityOf(a), second = IdentityOf(b);
-    if (first && second)
-        return *first == *second;
-    std::error_code error;
-    namespace fs = std::filesystem;
-    return fs::weakly_canonical(fs::absolute(a, error), error) ==
-           fs::weakly_canonical(fs::absolute(b, error), error);
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ int WritePageReports(const std::string& recordPath, const std::string& dataPath,
     QApplication application(count, arguments);
 
     // The system locale's separators, as the window shows the record on this machine.
-    writeRecordReports(loaded.record, ShownUnit(unit, loaded.record.unit), systemLocaleSettings(),
-                       dataPath, chartPath);
+    writeRecordReports(loaded.record, loaded.intact, ShownUnit(unit, loaded.record.unit),
+                       systemLocaleSettings(), dataPath, chartPath);
     return loaded.intact ? 0 : 1;
 }
 

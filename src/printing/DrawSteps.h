@@ -51,6 +51,12 @@ struct PrintClippedText {
     Rect clip;
     std::string text;  // UTF-8
 };
+// Writes text as PrintText does, in red: the warning over a record changed after its download.
+struct PrintWarning {
+    int x = 0;
+    int y = 0;
+    std::string text;  // UTF-8
+};
 // Sets the pen width for the lines that follow.
 struct UsePenWidth {
     int width = 0;
@@ -71,7 +77,7 @@ struct StartPage {};
 struct UseMetricMapping {};
 
 using DrawStep = std::variant<UseFont, PrintText, PrintClippedText, UsePenWidth, DrawLine, DrawLogo,
-                              StartPage, UseMetricMapping>;
+                              StartPage, UseMetricMapping, PrintWarning>;
 
 struct PrintLayout {
     std::string title;  // the job's document name in the print queue

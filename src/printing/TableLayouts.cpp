@@ -14,6 +14,7 @@ constexpr int kSelLogoExtraWidth = 200;
 constexpr int kSelLogoExtraHeight = 100;
 constexpr int kSelTextLeft = 150;
 constexpr int kSelTitleTop = 550;
+constexpr int kSelWarningTop = 400;  // between the top edge and the title, left of the logo
 constexpr int kSelPidLeft = 2050;
 constexpr int kSelCaptionTop = 750;
 constexpr std::array<int, CellStore::kColumns> kSelCaptionLeft{150, 400, 870, 1250};
@@ -35,6 +36,7 @@ constexpr int kAllRulePen = 3;
 constexpr int kAllLowerRuleAboveH = 85;
 constexpr int kAllFooterAboveH = 80;
 constexpr int kAllRowsTop = 180;
+constexpr int kAllWarningTop = 110;  // between the title (and page 1's PID) and the upper rule
 constexpr int kAllFirstColumn = 100;
 constexpr int kAllColumnScale = 3;
 // Print All, device pixels (first page, before the metric mapping).
@@ -58,6 +60,10 @@ FontSpec cellHeight(const char* face, int height) {
 // Heading of a Select & Print page: title, PID caption, then the four captions of grid row 0.
 void appendSelectedHeading(std::vector<DrawStep>& steps, const TableSource& source,
                            const std::string& title) {
+    if (!source.warning.empty()) {
+        steps.emplace_back(UseFont{points(kTableFace, 12, true)});
+        steps.emplace_back(PrintWarning{kSelTextLeft, kSelWarningTop, source.warning});
+    }
     steps.emplace_back(UseFont{points(kTitleFace, 12, true)});
     steps.emplace_back(PrintText{kSelTextLeft, kSelTitleTop, title});
     steps.emplace_back(UseFont{points(kTableFace, 12, true)});
@@ -190,6 +196,8 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
             "Page : " + std::to_string(p) + "    Total:" + std::to_string(g.pageCount);
         const int footerX = g.pageWidth / 2 - measurer.widthTenthMm(textFont, footer) / 2;
         steps.emplace_back(PrintText{footerX, kAllFooterAboveH - g.pageHeight, std::move(footer)});
+        if (!source.warning.empty())
+            steps.emplace_back(PrintWarning{kAllFirstColumn, -kAllWarningTop, source.warning});
 
         int y = kAllRowsTop;
         for (int k = 1; k <= g.rowsPerPage; ++k) {

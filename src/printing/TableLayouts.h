@@ -33,6 +33,9 @@ struct TableSource {
     std::array<int, CellStore::kColumns> columnWidths{55, 80, 65, 110};
     int logoWidth = 397;
     int logoHeight = 376;
+    // Printed in red at the top of every page when not empty (a record changed after its
+    // download); the pages are otherwise the same.
+    std::string warning{};
 };
 
 // Width of a text in tenths of a millimetre as the printer would set it in the given font.

@@ -15,11 +15,12 @@
 #include "pdf/PdfDocument.h"
 #include "records/Csv.h"
 #include "report/Captions.h"
+#include "views/ChangedRecord.h"
 
 namespace halvik {
 namespace {
 
-constexpr const char* kChangedWarning = "CHANGED AFTER DOWNLOAD: do not trust these values";
+constexpr const char* kChangedWarning = kChangedRecordWarning;
 constexpr float kMargin = 40;
 constexpr float kFooterHeight = 30;
 constexpr float kRowHeight = 8.6f;

@@ -291,6 +291,22 @@ bool IsRecordFile(const fs::path& path) {
            std::string_view(start, sizeof start) == kMagic;
 }
 
+bool SameFile(const fs::path& a, const fs::path& b) {
+    struct stat first {
+    }, second{};
+    if (::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0)
+        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    std::error_code error;
+    return fs::weakly_canonical(fs::absolute(a, error), error) ==
+           fs::weakly_canonical(fs::absolute(b, error), error);
+}
+
+void RefuseRecordAsOutput(const fs::path& output, const fs::path& shown) {
+    if ((!shown.empty() && SameFile(output, shown)) || IsRecordFile(output))
+        throw RecordError(EscapedName(output.string()) +
+                          " is a record, and a record is never overwritten: choose another file.");
+}
+
 LoadedRecord LoadRecord(const fs::path& path) {
     const std::string name = EscapedName(path.string());
     auto refuse = [&name](const std::string& reason) -> RecordError {

@@ -54,6 +54,15 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view tex
 // never written over by an export or a report.
 bool IsRecordFile(const std::filesystem::path& path);
 
+// True when two names lead to one file: the same file when both exist, else the same absolute,
+// weakly canonical name (an output that does not exist yet).
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Throws RecordError ("NAME is a record, and a record is never overwritten: choose another
+// file.") when `output` is the record `shown` (empty: none) or any other record file
+// (IsRecordFile): the window's exports and reports check their file with it before writing.
+void RefuseRecordAsOutput(const std::filesystem::path& output, const std::filesystem::path& shown);
+
 // Reads the record file at `path`. Refuses a file larger than kMaxRecordFileSize by its size
 // before reading it. Throws RecordError naming the file and the reason when it cannot be read
 // (missing, a folder, no permission) or is not a record this program can read (see

@@ -39,6 +39,7 @@ TRpImage* AddImage(TRpPanel& panel, const char* name, int left, int top, int wid
 }
 
 constexpr const char* kDegreesCelsius = "\u00B0C";
+constexpr TColor kRed = 0x0000FF;  // blue, green, red from the high byte down
 
 }  // namespace
 
@@ -84,6 +85,9 @@ TRpPage1::TRpPage1(std::string_view webAddress) : TRpPage("RpPage1") {
     RpImage5 = AddImage(p, "RpImage5", 21, 9, 153, 73);
     // Between the statistics and the chart; an empty caption prints nothing.
     RpLabel30 = AddLabel(p, "RpLabel30", 464, 316, 300, 30, 12, "");
+    // Above the title, clear of the logo; an empty caption prints nothing.
+    RpLabel31 = AddLabel(p, "RpLabel31", 85, 24, 500, 30, 14, "");
+    RpLabel31->SetFontColor(kRed);
 }
 
 void TRpPage1::PlaceUnitCaptions() {
@@ -110,6 +114,9 @@ TRpPage2::TRpPage2(std::string_view webAddress) : TRpPage("RpPage2") {
     RpLabel21 = AddLabel(p, "RpLabel21", 88, 166, 100, 30, 14, "");
     RpLabel22 = AddLabel(p, "RpLabel22", 610, 0, 122, 784, 12, std::string(webAddress));
     RpImage6 = AddImage(p, "RpImage6", 24, 16, 153, 73);
+    // Above the PID, clear of the logo; an empty caption prints nothing.
+    RpLabel32 = AddLabel(p, "RpLabel32", 38, 130, 540, 30, 14, "");
+    RpLabel32->SetFontColor(kRed);
 }
 
 namespace {

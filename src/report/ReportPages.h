@@ -49,6 +49,7 @@ class TRpPage1 final : public TRpPage {
     TRpLabel* RpLabel29;  // unit after the mean kinetic temperature
     TRpImage* RpImage5;   // holds no picture
     TRpLabel* RpLabel30;  // readings left out of the statistics; empty for most cards
+    TRpLabel* RpLabel31;  // red warning over a record changed after its download; else empty
 
     // Moves each unit caption (RpLabel24, 25, 29) right to follow its value (RpLabel16, 17, 18)
     // where the value, in its font, would reach it; back to its designed place otherwise. Call
@@ -70,6 +71,7 @@ class TRpPage2 final : public TRpPage {
     TRpLabel* RpLabel21;  // PID
     TRpLabel* RpLabel22;  // web address
     TRpImage* RpImage6;   // holds no picture
+    TRpLabel* RpLabel32;  // red warning over a record changed after its download; else empty
 };
 
 inline constexpr const char* kDataReportFileName = "Brisko.pdf";

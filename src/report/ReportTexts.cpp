@@ -3,6 +3,7 @@
 
 #include "logger/Conversions.h"
 #include "report/Captions.h"
+#include "views/ChangedRecord.h"
 
 namespace halvik {
 
@@ -75,6 +76,14 @@ void FillDataReportTexts(TRpPage1& page, const DownloadState& download, const Ce
 
 void FillChartReportTexts(TRpPage2& page, const ShownTexts& shown) {
     page.RpLabel21->SetCaption(shown.pid);
+}
+
+void MarkChangedRecord(TRpPage1& page, bool intact) {
+    page.RpLabel31->SetCaption(ChangedRecordWarning(intact));
+}
+
+void MarkChangedRecord(TRpPage2& page, bool intact) {
+    page.RpLabel32->SetCaption(ChangedRecordWarning(intact));
 }
 
 }  // namespace halvik

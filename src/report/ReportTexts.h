@@ -37,6 +37,11 @@ void FillDataReportTexts(TRpPage1& page, const DownloadState& download, const Ce
 // The Chart Print's caption: the PID.
 void FillChartReportTexts(TRpPage2& page, const ShownTexts& shown);
 
+// The red warning at the top of each page for a record that no longer matches its digest; an
+// intact record's or a download's page prints as it always did.
+void MarkChangedRecord(TRpPage1& page, bool intact);
+void MarkChangedRecord(TRpPage2& page, bool intact);
+
 // The first `count` characters of a UTF-8 text (all of a shorter one), counted in UTF-16 units
 // as the window's toolkit counts them; a character that would be cut in half is left out.
 std::string LeadingCharacters(const std::string& utf8, int count);

@@ -43,4 +43,8 @@ std::string SelectionCopyText(const CellStore& grid, const GridSelection& select
     return text;
 }
 
+std::string WithWarningLine(const std::string& warning, const std::string& text) {
+    return warning.empty() ? text : warning + "\r\n" + text;
+}
+
 }  // namespace halvik

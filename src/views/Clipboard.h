@@ -29,4 +29,8 @@ struct GridSelection {
 // selection columns 0, 1, 2 and 3, the Points column included). Row 0 copies the captions.
 std::string SelectionCopyText(const CellStore& grid, const GridSelection& selection);
 
+// A copied text with `warning` as its own first line (CR LF after it), so that it comes first
+// wherever the rows are pasted; the text unchanged when there is no warning.
+std::string WithWarningLine(const std::string& warning, const std::string& text);
+
 }  // namespace halvik

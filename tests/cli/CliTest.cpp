@@ -802,9 +802,22 @@ TEST_F(Cli, ReportWritesTheTwoPdfFilesOrSaysWhyNot) {
     run = RunCli("report " + (dir_ / "missing.halvik").string() + " --data " + data.string());
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(Has(run.err, "missing.halvik")) << run.err;
-    run = RunCli("report " + Changed(record) + " --data " + data.string());
+    // A record changed after its download is still reported, and both pages say so; an intact
+    // record's pages do not.
+    const auto pdfText = [](const fs::path& pdf) {
+        const fs::path text = pdf.string() + ".txt";
+        EXPECT_EQ(std::system(("pdftotext " + pdf.string() + " " + text.string()).c_str()), 0);
+        return ReadAll(text);
+    };
+    for (const fs::path& pdf : {data, chart})
+        EXPECT_FALSE(Has(pdfText(pdf), "CHANGED AFTER DOWNLOAD")) << pdf;
+    run = RunCli("report " + Changed(record) + " --data " + data.string() + " --chart " +
+                 chart.string());
     EXPECT_EQ(run.status, 1);  // written, with the finding
     EXPECT_TRUE(Has(run.err, "changed.halvik")) << run.err;
+    for (const fs::path& pdf : {data, chart})
+        EXPECT_TRUE(Has(pdfText(pdf), "CHANGED AFTER DOWNLOAD: do not trust these values\n"))
+            << pdf;
 
     // A file name is bytes: what verify can read, report can read too, and it never waits on a
     // message box nobody can see (the timeout turns a hang into a failure).

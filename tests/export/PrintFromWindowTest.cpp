@@ -220,6 +220,80 @@ TEST_F(PrintFromWindow, AJobThePrintingSystemRefusesShowsWhy) {
     EXPECT_EQ(pdfInfo(dialogs.outputFile, "Pages"), "1");
 }
 
+// A record changed after its download opens as it is, and everything that carries its values out
+// of the window says so first: Copy All and Select & Copy on their first line, every page of
+// Print All and Select & Print, and the Data Report and Chart Print files, in red. The intact
+// record opened afterwards, and a live download, print as they always did.
+TEST_F(PrintFromWindow, AChangedRecordIsMarkedOnEveryCopyPrintAndReport) {
+    TForm3& w = *window;
+    const QString kept = keptRecordPath(w);
+    ASSERT_FALSE(kept.isEmpty());
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    const qsizetype digit = bytes.indexOf("\"readings\":\"") + 13;
+    bytes[digit] = bytes[digit] == '0' ? '1' : '0';
+    const QString changed = path("changed.halvik");
+    QFile out(changed);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+
+    const QString warning = "CHANGED AFTER DOWNLOAD: do not trust these values";
+    struct Shown {
+        QString name;
+        QString text;  // the clipboard, or every page's text
+        int pages = 1;
+    };
+    // Everything the window lets out of the record shown.
+    const auto everyOutput = [&] {
+        std::vector<Shown> shown;
+        w.BitBtn11->click();
+        shown.push_back({"Copy All", QGuiApplication::clipboard()->text()});
+        w.StringGrid1->selectRowRange(3, 4);
+        w.BitBtn12->click();
+        shown.push_back({"Select & Copy", QGuiApplication::clipboard()->text()});
+        for (QPushButton* button : {w.BitBtn10, w.BitBtn2}) {
+            if (button == w.BitBtn2)
+                w.StringGrid1->selectRowRange(1, 200);  // two pages
+            QFile::remove(dialogs.outputFile);
+            button->click();
+            const int pages = pdfInfo(dialogs.outputFile, "Pages").toInt();
+            for (int page = 1; page <= pages; ++page)
+                shown.push_back({button->text() + " page " + QString::number(page),
+                                 pageText(dialogs.outputFile, page), pages});
+        }
+        w.BitBtn9->click();
+        shown.push_back({"Data Report", pdfText(path("Brisko.pdf"))});
+        w.BitBtn6->click();
+        shown.push_back({"Chart Print", pdfText(path("Brisko_C.pdf"))});
+        return shown;
+    };
+
+    ASSERT_TRUE(w.openRecord(changed));
+    for (const Shown& s : everyOutput()) {
+        SCOPED_TRACE(s.name.toStdString());
+        if (s.name.contains("Copy")) {
+            EXPECT_TRUE(s.text.startsWith(warning + "\r\n")) << s.text.left(200).toStdString();
+        } else {
+            EXPECT_TRUE(s.text.contains(warning)) << s.text.left(400).toStdString();
+        }
+        EXPECT_EQ(s.text.count(warning), 1);
+        if (s.name == "Select & Copy") {  // the warning, then both rows
+            EXPECT_EQ(s.text.split("\r\n").size(), 3);
+        }
+        EXPECT_GE(s.pages, s.name.contains("Print") && !s.name.contains("Chart") ? 2 : 1);
+    }
+
+    ASSERT_TRUE(w.openRecord(kept));
+    for (const Shown& s : everyOutput()) {
+        SCOPED_TRACE(s.name.toStdString());
+        EXPECT_FALSE(s.text.contains("CHANGED")) << s.text.left(200).toStdString();
+    }
+    EXPECT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();
+}
+
 // ---- Through a real print queue ----
 
 struct QueueJob {

@@ -13,6 +13,8 @@
 #include <QStatusBar>
 
 #include "ExportTestSupport.h"
+#include "app/ErrorBox.h"
+#include "app/RecordReportButton.h"
 #include "app/WindowRecords.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
@@ -284,6 +286,89 @@ TEST_F(ExportWindow, AChangedRecordOpensWithAWarningAndABadFileChangesNothing) {
         << window->windowTitle().toStdString();
     EXPECT_TRUE(window->StatusMessage->text().contains("Changed after download"));
     EXPECT_TRUE(recorder.messages.empty());
+}
+
+// The window's own saves (the CSV export, the Data Report, the Chart Print and the Record Report)
+// never write over a record: not the one shown, under any name, and not another one, found by
+// its name or its first bytes. Each is refused with the file's name and the record is unchanged.
+TEST_F(ExportWindow, NoSaveOfTheWindowWritesOverARecord) {
+    download(cardWith({4.0, 5.0}));
+    const QString kept = keptRecordPath(*window);
+    ASSERT_FALSE(kept.isEmpty());
+    QFile keptFile(kept);
+    ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+    const QByteArray record = keptFile.readAll();
+    keptFile.close();
+    const auto place = [&](const QString& name, const QByteArray& bytes) {
+        QFile::remove(path(name));
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path(name);
+    };
+    // The same record with a blank first: still a record to the loader, not by its first bytes.
+    const QString shownJson = place("shown.json", " " + record);
+    ASSERT_TRUE(QFile::link(kept, path("link.csv")));
+    // The Record Report of a download is named after the record's usual name.
+    ASSERT_TRUE(window->records->shown().has_value());
+    const QString reportOfKept =
+        QFileInfo(QString::fromStdString(RecordFileName(*window->records->shown())))
+            .completeBaseName() +
+        ".pdf";
+
+    struct Case {
+        const char* name;
+        QString shown;   // the record open in the window: the download's own when empty
+        QString target;  // the file the save would write
+        std::function<void()> save;
+    };
+    const auto exportCsvTo = [&](const QString& target) {
+        return [this, target] {
+            window->records->chooseCsvFile = [target](const QString&) { return target; };
+            window->records->exportCsv();  // as Ctrl+E calls it, through the error wrapper
+        };
+    };
+    const auto press = [](QPushButton* button) { return [button] { button->click(); }; };
+    const Case cases[] = {
+        {"CSV over the record shown", {}, kept, {}},
+        {"CSV over a link to it", {}, path("link.csv"), {}},
+        {"CSV over another record", {}, place("other.halvik", record), {}},
+        {"CSV over a record by its first bytes", {}, place("renamed.csv", record), {}},
+        {"Data Report over a record", {}, place("Brisko.pdf", record), press(window->BitBtn9)},
+        {"Chart Print over a record", {}, place("Brisko_C.pdf", record), press(window->BitBtn6)},
+        {"Record Report over a record",
+         {},
+         place(QFileInfo(reportOfKept).fileName(), record),
+         press(window->recordReport->button())},
+        {"CSV over the record shown, renamed", shownJson, shownJson, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.shown.isEmpty()) {
+            ASSERT_TRUE(window->openRecord(c.shown));
+        }
+        QFile target(c.target);
+        ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+        const QByteArray before = target.readAll();
+        target.close();
+        recorder.messages.clear();
+        if (c.save) {
+            c.save();
+        } else {
+            runHandler(window.get(), exportCsvTo(c.target));
+        }
+        ASSERT_EQ(recorder.errors().size(), 1u);
+        EXPECT_TRUE(recorder.errors()[0].contains("a record is never overwritten"))
+            << recorder.errors()[0].toStdString();
+        EXPECT_TRUE(recorder.errors()[0].contains(QFileInfo(c.target).fileName()))
+            << recorder.errors()[0].toStdString();
+        ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+        EXPECT_EQ(target.readAll(), before);
+        target.close();
+        EXPECT_FALSE(window->StatusMessage->text().contains("Exported"));
+    }
+    EXPECT_TRUE(viewerCalls().isEmpty());
+    EXPECT_EQ(LoadRecord(kept.toStdString()).intact, true);
 }
 
 TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInAnErrorBoxAndTheDownloadIsShown) {

@@ -18,6 +18,7 @@ struct PlacedText {
     bool clipped = false;
     Rect clip;
     std::string text;
+    bool warning = false;  // a PrintWarning step (red)
 };
 
 struct PlacedLine {
@@ -52,6 +53,8 @@ inline Placed place(const PrintLayout& layout) {
             out.texts.push_back({out.pages, metric, font, t->x, t->y, false, {}, t->text});
         } else if (auto* c = std::get_if<PrintClippedText>(&step)) {
             out.texts.push_back({out.pages, metric, font, c->x, c->y, true, c->clip, c->text});
+        } else if (auto* w = std::get_if<PrintWarning>(&step)) {
+            out.texts.push_back({out.pages, metric, font, w->x, w->y, false, {}, w->text, true});
         } else if (auto* p = std::get_if<UsePenWidth>(&step)) {
             pen = p->width;
         } else if (auto* l = std::get_if<DrawLine>(&step)) {

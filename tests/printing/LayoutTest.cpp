@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 
 #include "LayoutSteps.h"
 #include "TestGrid.h"
 #include "printing/TableLayouts.h"
+#include "views/ChangedRecord.h"
 
 namespace halvik {
 namespace {
@@ -371,6 +373,84 @@ TEST(KeepPages, ARangeOutsideThePrintoutIsAnError) {
         EXPECT_STREQ(
             e.what(),
             "The chosen pages are not in \"SELECTED TEMPERATURE DETAILS\", which has 1 page.");
+    }
+}
+
+// A record changed after its download: every page of both printouts, and of a page range of
+// them, carries the warning once, in red, between the top of the page and the table, and every
+// other text, line and logo stays where it is on the unmarked printout.
+TEST(ChangedRecordLayouts, EveryPageCarriesTheWarningAndNothingElseMoves) {
+    const CellStore cells = filledGrid(400);
+    struct Case {
+        const char* name;
+        std::function<PrintLayout(const TableSource&)> make;
+        bool metric;   // the warning's y runs up from the page's top edge
+        int titleTop;  // and must stay clear of the title and the table's top
+        int tableTop;
+    };
+    const Case cases[] = {
+        {"Select & Print",
+         [](const TableSource& s) {
+             return layoutSelectedRows(s, kSelectedRowsTitle, 1, 200, a4At600());
+         },
+         false, 550, 750},
+        {"Print All",
+         [](const TableSource& s) {
+             return layoutAllRows(s, kAllRowsTitle, a4At600(), FixedMeasurer());
+         },
+         true, -20 - 48, -170},
+        {"Print All, pages 2 and 3",
+         [](const TableSource& s) {
+             return keepPages(layoutAllRows(s, kAllRowsTitle, a4At600(), FixedMeasurer()),
+                              [](int page) { return page == 2 || page == 3; });
+         },
+         true, -20 - 48, -170},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TableSource plain{cells, "( PID :12 34 56 78 9A)"};
+        TableSource marked = plain;
+        marked.warning = kChangedRecordWarning;
+        const Placed without = place(c.make(plain));
+        const Placed with = place(c.make(marked));
+        ASSERT_GT(with.pages, 1);
+        ASSERT_EQ(with.pages, without.pages);
+
+        std::vector<PlacedText> rest;
+        std::map<int, int> warningsOnPage;
+        for (const PlacedText& t : with.texts) {
+            if (!t.warning) {
+                rest.push_back(t);
+                continue;
+            }
+            ++warningsOnPage[t.page];
+            EXPECT_EQ(t.text, kChangedRecordWarning);
+            EXPECT_EQ(t.metric, c.metric);
+            const int height = c.metric ? t.font.size : 100;  // 12 points at 600 dpi
+            if (c.metric) {
+                EXPECT_LT(t.y, c.titleTop);
+                EXPECT_GT(t.y - height, c.tableTop);
+                // Clear of page 1's PID caption too: 10 points down from 150 pixels.
+                EXPECT_LT(t.y, -(150 * 254 / 600) - 36);
+            } else {
+                EXPECT_GE(t.y, 0);
+                EXPECT_LE(t.y + height, c.titleTop);
+            }
+        }
+        for (int page = 1; page <= with.pages; ++page)
+            EXPECT_EQ(warningsOnPage[page], 1) << "page " << page;
+
+        ASSERT_EQ(rest.size(), without.texts.size());
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            SCOPED_TRACE(rest[i].text);
+            EXPECT_EQ(rest[i].page, without.texts[i].page);
+            EXPECT_EQ(rest[i].x, without.texts[i].x);
+            EXPECT_EQ(rest[i].y, without.texts[i].y);
+            EXPECT_EQ(rest[i].text, without.texts[i].text);
+            EXPECT_EQ(rest[i].font, without.texts[i].font);
+        }
+        EXPECT_EQ(with.lines.size(), without.lines.size());
+        EXPECT_EQ(with.logos.size(), without.logos.size());
     }
 }
 

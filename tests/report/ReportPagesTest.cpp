@@ -7,10 +7,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <regex>
+#include <vector>
 
 #include "PdfTools.h"
 #include "ReportFixtures.h"
 #include "pdf/PdfClock.h"
+#include "report/ReportTexts.h"
+#include "views/ChangedRecord.h"
 
 namespace halvik {
 namespace {
@@ -210,7 +216,7 @@ TEST_F(ReportPages, TheFileHoldsTheSameBytesAsAMemorySave) {
 TEST_F(ReportPages, EveryItemIsFoundByItsName) {
     TRpPage1 page1(testing::kWebAddress);
     int labels = 0, images = 0;
-    for (int i = 1; i <= 30; ++i) {
+    for (int i = 1; i <= 31; ++i) {
         if (page1.Find<TRpLabel>("RpLabel" + std::to_string(i)))
             ++labels;
     }
@@ -218,19 +224,112 @@ TEST_F(ReportPages, EveryItemIsFoundByItsName) {
         if (page1.Find<TRpImage>("RpImage" + std::to_string(i)))
             ++images;
     }
-    EXPECT_EQ(labels, 27);  // RpLabel1 to 30 without 9, 21 and 22
+    EXPECT_EQ(labels, 28);  // RpLabel1 to 31 without 9, 21 and 22
     EXPECT_EQ(images, 3);
     EXPECT_EQ(page1.Find<TRpLabel>("RpLabel24"), page1.RpLabel24);
     EXPECT_EQ(page1.RpLabel24->Caption(),
               "\xC2\xB0"
               "C");
     EXPECT_EQ(page1.RpLabel23->Caption(), testing::kWebAddress);
-    EXPECT_EQ(page1.RpLayoutPanel1->ControlCount(), 30);
+    EXPECT_EQ(page1.RpLayoutPanel1->ControlCount(), 31);
     EXPECT_EQ(page1.MarginTop(), 1);
     TRpPage2 page2(testing::kWebAddress);
     EXPECT_EQ(page2.Find<TRpLabel>("RpLabel22")->Height(), 784);
     EXPECT_EQ(page2.Find<TRpImage>("RpImage6"), page2.RpImage6);
     EXPECT_EQ(page2.Find<TRpLabel>("RpImage6"), nullptr);
+}
+
+// A word of `pdftotext -bbox`, in points from the page's top-left corner.
+struct Word {
+    std::string text;
+    double xMin, yMin, xMax, yMax;
+};
+
+std::vector<Word> WordsOf(const std::string& pdf) {
+    const testing::ToolResult r = testing::RunTool("pdftotext -bbox " + Quote(pdf) + " -");
+    std::vector<Word> words;
+    static const std::regex word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), word);
+         it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        words.push_back({m[5], std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])});
+    }
+    return words;
+}
+
+// A record changed after its download: both pages say so first, in red, clear of every other
+// text and of the logo; marked as intact again, the page writes the bytes it always did (the
+// window keeps its pages from one press to the next).
+TEST_F(ReportPages, AChangedRecordIsMarkedInRedOnBothPagesAndTheMarkComesOffAgain) {
+    HALVIK_REQUIRE_TOOL("pdftotext", "poppler-utils");
+    HALVIK_REQUIRE_TOOL("pdftoppm", "poppler-utils");
+    TRpPage1 dataPage(testing::kWebAddress);
+    testing::FillDataPage(dataPage);
+    TRpPage2 chartPage(testing::kWebAddress);
+    testing::FillChartPage(chartPage);
+    struct Case {
+        const char* name;
+        TRpPage& page;
+        std::function<void(bool intact)> mark;
+        std::function<std::unique_ptr<TRpReport>()> report;
+        double logoLeft;  // points from the page's left edge
+    };
+    const Case cases[] = {
+        {"Data Report", dataPage, [&](bool intact) { MarkChangedRecord(dataPage, intact); },
+         CreateRpReport1, 619},
+        {"Chart Print", chartPage, [&](bool intact) { MarkChangedRecord(chartPage, intact); },
+         CreateRpReport2, 610},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto plainReport = c.report();
+        plainReport->SetFileName(std::string("plain-") + plainReport->FileName());
+        const std::string plain = Write(*plainReport, c.page);
+
+        c.mark(false);
+        auto markedReport = c.report();
+        const std::string marked = Write(*markedReport, c.page);
+        const std::string path = markedReport->FileName();
+        testing::ExpectQpdfClean(path);
+        const std::string text = "\n" + testing::PdfText(path);
+        // On a line of its own, above the values.
+        const std::size_t at = text.find(std::string("\n") + kChangedRecordWarning + "\n");
+        ASSERT_NE(at, std::string::npos) << text;
+        EXPECT_LT(at, text.find("HK0012345")) << text;
+
+        std::vector<Word> warning, others;
+        const std::string spaced = std::string(" ") + kChangedRecordWarning + " ";
+        for (const Word& w : WordsOf(path)) {
+            if (spaced.find(" " + w.text + " ") != std::string::npos)
+                warning.push_back(w);
+            else
+                others.push_back(w);
+        }
+        ASSERT_EQ(warning.size(), 8u);
+        for (const Word& w : warning) {
+            EXPECT_LT(w.xMax, c.logoLeft) << w.text;
+            for (const Word& o : others) {
+                const bool apart =
+                    w.xMax <= o.xMin || o.xMax <= w.xMin || w.yMax <= o.yMin || o.yMax <= w.yMin;
+                EXPECT_TRUE(apart) << w.text << " overlaps " << o.text;
+            }
+        }
+        // Red where the warning stands, at 72 dots per inch one pixel a point.
+        testing::Ppm ppm;
+        ASSERT_TRUE(ppm.Parse(testing::RenderPpm(path, path + "-page", 72)));
+        int red = 0;
+        for (int y = static_cast<int>(warning[0].yMin); y < warning[0].yMax; ++y)
+            for (int x = static_cast<int>(warning[0].xMin); x < warning.back().xMax; ++x)
+                red += ppm.At(x, y, 0) > 200 && ppm.At(x, y, 1) < 60 && ppm.At(x, y, 2) < 60;
+        EXPECT_GT(red, 100);
+
+        c.mark(true);
+        auto againReport = c.report();
+        againReport->SetFileName(std::string("again-") + againReport->FileName());
+        EXPECT_TRUE(Write(*againReport, c.page) == plain);
+        EXPECT_FALSE(marked == plain);
+    }
 }
 
 }  // namespace

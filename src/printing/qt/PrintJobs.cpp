@@ -112,8 +112,8 @@ void printLayout(QPrinter& printer, const PrintLayout& layout, const QImage& log
 namespace {
 
 TableSource tableOf(const PrintSources& sources, const QImage& logo) {
-    return TableSource{sources.cells, sources.pidCaption, sources.columnWidths, logo.width(),
-                       logo.height()};
+    return TableSource{sources.cells, sources.pidCaption, sources.columnWidths,
+                       logo.width(),  logo.height(),      sources.warning};
 }
 
 }  // namespace

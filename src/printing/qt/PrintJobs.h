@@ -70,6 +70,7 @@ struct PrintSources {
     std::string pidCaption;  // "( PID :" + PidText + ")"
     QImage logoPicture;      // the window's logo picture, passed through the clipboard
     std::array<int, CellStore::kColumns> columnWidths{55, 80, 65, 110};
+    std::string warning{};  // on every page in red when not empty (see TableSource)
 };
 
 enum class PrintOutcome { Printed, Cancelled };

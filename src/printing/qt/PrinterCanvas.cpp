@@ -106,6 +106,11 @@ void drawLayout(const PrintLayout& layout, QPainter& painter, QPrinter& printer,
                     useFont(s.font);
                 } else if constexpr (std::is_same_v<T, PrintText>) {
                     painter.drawText(textOrigin(s.x, s.y), QString::fromStdString(s.text));
+                } else if constexpr (std::is_same_v<T, PrintWarning>) {
+                    painter.save();
+                    painter.setPen(Qt::red);
+                    painter.drawText(textOrigin(s.x, s.y), QString::fromStdString(s.text));
+                    painter.restore();
                 } else if constexpr (std::is_same_v<T, PrintClippedText>) {
                     const QRectF clip = map.rect(s.clip);
                     painter.fillRect(clip, Qt::white);

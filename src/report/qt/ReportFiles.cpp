@@ -87,8 +87,9 @@ void writeReportPageTo(TRpReport& report, TRpPage& page, const std::string& path
     report.SetFileName(usual);
 }
 
-void writeRecordReports(const Record& record, TemperatureUnit unit, const LocaleSettings& locale,
-                        const std::string& dataPath, const std::string& chartPath) {
+void writeRecordReports(const Record& record, bool intact, TemperatureUnit unit,
+                        const LocaleSettings& locale, const std::string& dataPath,
+                        const std::string& chartPath) {
     const ReplayedDownload shown = ReplayRecord(record, unit, locale);
     if (shown.phase == DownloadPhase::Failed)
         throw std::runtime_error("the readings cannot be shown: " + shown.problem);
@@ -105,6 +106,7 @@ void writeRecordReports(const Record& record, TemperatureUnit unit, const Locale
     if (!dataPath.empty()) {
         TRpPage1 page(kDistributorWebAddress);
         FillDataReportTexts(page, shown.state, shown.grid, texts, unit, locale);
+        MarkChangedRecord(page, intact);
         page.RpImage1->SetPicture(logo);
         page.RpImage2->SetPicture(chart);
         writeReportPageTo(*CreateRpReport1(), page, dataPath);
@@ -112,6 +114,7 @@ void writeRecordReports(const Record& record, TemperatureUnit unit, const Locale
     if (!chartPath.empty()) {
         TRpPage2 page(kDistributorWebAddress);
         FillChartReportTexts(page, texts);
+        MarkChangedRecord(page, intact);
         page.RpImage3->SetPicture(chart);
         page.RpImage4->SetPicture(logo);
         writeReportPageTo(*CreateRpReport2(), page, chartPath);

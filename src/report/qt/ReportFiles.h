@@ -41,9 +41,11 @@ void writeReportPageTo(TRpReport& report, TRpPage& page, const std::string& path
 // none) of a kept record shown in `unit` with `locale`'s texts, as the window's buttons write them
 // when the record is open in it: the same texts, the same logo and the chart at the window's chart
 // size, unzoomed. Needs a QApplication (any platform, offscreen included); opens no window and no
-// dialog. Throws std::runtime_error when the record's readings cannot be shown or a file cannot be
+// dialog. A record that is not `intact` (changed after its download) has the warning on both
+// pages. Throws std::runtime_error when the record's readings cannot be shown or a file cannot be
 // written.
-void writeRecordReports(const Record& record, TemperatureUnit unit, const LocaleSettings& locale,
-                        const std::string& dataPath, const std::string& chartPath);
+void writeRecordReports(const Record& record, bool intact, TemperatureUnit unit,
+                        const LocaleSettings& locale, const std::string& dataPath,
+                        const std::string& chartPath);
 
 }  // namespace halvik

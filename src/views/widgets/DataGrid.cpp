@@ -381,7 +381,9 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
 
 bool DataGrid::putOnClipboard(const QString& text) {
     try {
-        clipboard().setText(text);
+        clipboard().setText(copyWarning_.empty() ? text
+                                                 : QString::fromStdString(WithWarningLine(
+                                                       copyWarning_, text.toStdString())));
         return true;
     } catch (const ClipboardError& error) {
         messages().error(this, QString::fromStdString(error.what()));

@@ -65,6 +65,9 @@ class DataGrid : public QTableView {
     bool copyAll(int recordCount);                     // Copy All of a known count
     bool copySelection();                              // Select & Copy (and Ctrl+C)
     bool rightButtonCopy();  // right-button press: copy the selection, then "Copied"
+    // A line every copy puts before the rows (the warning for a record changed after its
+    // download); empty for none.
+    void setCopyWarning(const std::string& warning) { copyWarning_ = warning; }
 
     // Seams for tests and the window; nullptr restores the defaults. Not owned.
     void setUserMessages(UserMessages* messages);
@@ -96,6 +99,7 @@ class DataGrid : public QTableView {
     FixedColumnHeader* header_ = nullptr;
     UserMessages* messages_ = nullptr;
     ClipboardAccess* clipboard_ = nullptr;
+    std::string copyWarning_;
 };
 
 }  // namespace halvik
