@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "cli/NameJson.h"
 #include "cli/ReviewOptions.h"
 #include "download/DownloadFlow.h"
 #include "download/KeptDownload.h"
@@ -183,7 +184,7 @@ std::string SummaryText(const ShownRecord& shown) {
 std::string SummaryJson(const ShownRecord& shown) {
     const RecordSummary& s = shown.summary;
     nlohmann::ordered_json j;
-    j["file"] = shown.file;
+    PutFileName(j, "file", shown.file);
     j["pid"] = s.pid;
     if (!shown.timeBase.IsCardClock())
         j["time_zone"] = shown.timeBase.ZoneName();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "cli/NameJson.h"
 #include "cli/Output.h"
 #include "library/RecordsIndex.h"
 #include "records/RecordStore.h"
@@ -105,8 +106,8 @@ nlohmann::ordered_json TextJson(const std::optional<std::string>& text) {
 nlohmann::ordered_json RecordJson(const fs::path& folder, const RecordFacts& r,
                                   const TimeBase& base) {
     nlohmann::ordered_json object;
-    object["file"] = (folder / r.name).string();
-    object["name"] = r.name;
+    PutFileName(object, "file", (folder / r.name).string());
+    PutFileName(object, "name", r.name);
     if (!r.problem.empty()) {
         object["error"] = r.problem;
         return object;

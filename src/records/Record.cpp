@@ -326,6 +326,10 @@ std::string RecordText(const Record& record) {
     return text;
 }
 
+bool IsUtf8(std::string_view text) {
+    return ScanUtf8(text, [](char32_t, std::size_t) {}) == text.size();
+}
+
 std::string EscapedName(std::string_view name) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string text;

@@ -75,6 +75,10 @@ std::string RecordProblem(const Record& record);
 // as \\; everything else stays as it is. Messages that name a file name it so.
 std::string EscapedName(std::string_view name);
 
+// True when all of `text` is well-formed UTF-8 (no overlong form, surrogate or value above
+// U+10FFFF).
+bool IsUtf8(std::string_view text);
+
 // The computer's host name, with anything a record cannot hold (control characters, invalid
 // UTF-8) replaced by '?'. "localhost" when the system gives none.
 std::string LocalHostName();

@@ -784,6 +784,71 @@ TEST_F(Cli, ShowJsonShape) {
 }
 
 }  // namespace
+// File names are bytes, JSON text is Unicode: a name that is UTF-8 is given as it is; any other
+// gets valid text (U+FFFD for each byte that is not UTF-8) and its exact bytes in hex beside it,
+// in show --json and records --json alike, and the name given back opens the record.
+TEST_F(Cli, JsonGivesBackEveryFileNameExactly) {
+    const std::string record = Download(DayCard());
+    struct Case {
+        const char* name;
+        const char* text;  // what "name" reads as
+        bool bytes;        // with a "name_bytes" member
+    };
+    const Case cases[] = {
+        {"plain.halvik", "plain.halvik", false},
+        {"caf\xc3\xa9.halvik", "caf\xc3\xa9.halvik", false},
+        {"caf\xe9.halvik", "caf\xef\xbf\xbd.halvik", true},
+        {"\xff\xfe\x80.halvik", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.halvik", true},
+        {"half\xe2\x82.halvik", "half\xef\xbf\xbd.halvik", true},
+    };
+    const auto hex = [](const std::string& bytes) {
+        std::string out;
+        for (const unsigned char c : bytes) {
+            char two[3];
+            std::snprintf(two, sizeof two, "%02x", c);
+            out += two;
+        }
+        return out;
+    };
+    const auto unhex = [](const std::string& digits) {
+        std::string out;
+        for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+            out += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+        return out;
+    };
+    for (const Case& c : cases)
+        fs::copy_file(record, records_ / c.name);
+    fs::remove(record);
+
+    const Outcome listed = RunCli("records --json");
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const auto list = nlohmann::json::parse(listed.out);  // valid JSON whatever the names
+    ASSERT_EQ(list.size(), std::size(cases));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(hex(c.name));
+        const fs::path path = records_ / c.name;
+        const auto found = std::find_if(list.begin(), list.end(), [&](const auto& r) {
+            return r.at("name") == c.text &&
+                   (!c.bytes || unhex(r.value("name_bytes", "")) == c.name);
+        });
+        ASSERT_NE(found, list.end()) << listed.out;
+        EXPECT_EQ(found->contains("name_bytes"), c.bytes);
+        EXPECT_EQ(found->contains("file_bytes"), c.bytes);
+        const std::string file = c.bytes ? unhex(found->at("file_bytes").get<std::string>())
+                                         : found->at("file").get<std::string>();
+        EXPECT_EQ(file, path.string());
+
+        const Outcome shown = RunCli("show --json " + file);
+        EXPECT_EQ(shown.status, 0) << shown.err;
+        const auto j = nlohmann::json::parse(shown.out);
+        EXPECT_EQ(j.at("file"), (records_.string() + "/") + c.text);
+        EXPECT_EQ(j.contains("file_bytes"), c.bytes);
+        if (c.bytes) {
+            EXPECT_EQ(unhex(j.at("file_bytes").get<std::string>()), path.string());
+        }
+    }
+}
+
 TEST_F(Cli, ReportWritesTheTwoPdfFilesOrSaysWhyNot) {
     const std::string record = Download(DayCard());
     const fs::path data = dir_ / "data.pdf", chart = dir_ / "chart.pdf";
