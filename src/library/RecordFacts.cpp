@@ -61,34 +61,24 @@ RecordFacts FactsOfRecord(const LoadedRecord& loaded) {
             facts.lastReading = *facts.firstReading + kReadingSeconds * (facts.count - 1);
     }
 
-    std::vector<long double> possible;
-    possible.reserve(static_cast<std::size_t>(facts.count));
+    if (facts.count == 0)
+        return facts;
+    // The statistics panel's own numbers over the values the grid shows, then read back from
+    // the texts its captions show.
+    std::vector<long double> shown;
+    shown.reserve(static_cast<std::size_t>(facts.count));
     for (int i = 0; i < facts.count; ++i) {
         const auto at = static_cast<std::size_t>(2 * i);
-        const long double value =
-            ShownValue(DecodeReading(record.readings[at], record.readings[at + 1]), record.unit);
-        if (IsPossibleTemperature(value, record.unit))
-            possible.push_back(value);
+        shown.push_back(
+            ShownValue(DecodeReading(record.readings[at], record.readings[at + 1]), record.unit));
     }
-    if (!possible.empty()) {
-        // As the statistics panel: maximum and minimum in double precision, the MKT from °C.
-        double maximum = static_cast<double>(possible.front()), minimum = maximum;
-        for (long double value : possible) {
-            maximum = std::max(maximum, static_cast<double>(value));
-            minimum = std::min(minimum, static_cast<double>(value));
-        }
-        facts.maximum = StatisticValue(maximum);
-        facts.minimum = StatisticValue(minimum);
-        const bool fahrenheit = record.unit == TemperatureUnit::Fahrenheit;
-        if (fahrenheit)
-            for (long double& value : possible)
-                value = (value - 32.0L) / 1.8L;
-        long double mkt = MeanKineticTemperature(possible);
-        if (fahrenheit)
-            mkt = mkt * 1.8L + 32.0L;
-        if (std::isfinite(mkt))
-            facts.mkt = StatisticValue(mkt);
-    }
+    const StatisticsNumbers numbers = ComputeStatistics(shown, record.unit);
+    if (numbers.maximum)
+        facts.maximum = StatisticValue(*numbers.maximum);
+    if (numbers.minimum)
+        facts.minimum = StatisticValue(*numbers.minimum);
+    if (numbers.mkt)
+        facts.mkt = StatisticValue(*numbers.mkt);
     return facts;
 }
 
