@@ -446,8 +446,8 @@ void TForm3::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    const QString path = urls.first().toLocalFile();
-    runHandler(this, [this, path] { openRecord(path); });
+    const QUrl url = urls.first();
+    runHandler(this, [this, url] { records->openUrl(url); });
 }
 
 void TForm3::showStatusMessage(const QString& text) {

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "app/ErrorBox.h"
 #include "app/Form3.h"
@@ -32,12 +33,43 @@ QString fileName(const std::filesystem::path& path) {
     return QFile::decodeName(path.filename().string().c_str());
 }
 
+// The file a file URL names. Its percent-escapes are the name's bytes, which need not be UTF-8:
+// QUrl::toLocalFile would turn those into U+FFFD and name another file, or none.
+std::filesystem::path localPathOf(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+// A name that came back as text, each byte that is not UTF-8 turned into U+FFFD, names no file.
+// The one file of its folder whose name reads the same is the one meant; several are refused
+// rather than guessed between. Any other name is taken as it is.
+std::filesystem::path fileReadingAs(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const QString wanted = QFile::decodeName(path.filename().c_str());
+    if (!wanted.contains(QChar::ReplacementCharacter) ||
+        fs::exists(fs::symlink_status(path, error)))
+        return path;
+    std::vector<fs::path> found;
+    for (fs::directory_iterator it(path.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        if (QFile::decodeName(it->path().filename().c_str()) == wanted)
+            found.push_back(it->path());
+    }
+    if (found.size() > 1)
+        throw RecordError(std::to_string(found.size()) + " files in " +
+                          EscapedName(path.parent_path().string()) + " have names that read as " +
+                          wanted.toStdString() +
+                          ": open the record with halvik RECORD from a terminal, or rename it.");
+    return found.empty() ? path : found.front();
+}
+
 }  // namespace
 
 WindowRecords::WindowRecords(TForm3& window) : QObject(&window), window_(window) {
+    // As a URL: a dialog that passes the file on as a URL keeps its name's bytes.
     chooseRecordFile = [this](const QString& folder) {
-        return QFileDialog::getOpenFileName(&window_, "Open a record", folder,
-                                            "Halvik records (*.halvik);;All files (*)");
+        return QFileDialog::getOpenFileUrl(&window_, "Open a record", QUrl::fromLocalFile(folder),
+                                           "Halvik records (*.halvik);;All files (*)");
     };
     chooseCsvFile = [this](const QString& proposed) {
         return QFileDialog::getSaveFileName(&window_, "Export the readings as CSV", proposed,
@@ -130,10 +162,21 @@ bool WindowRecords::open(const std::filesystem::path& path, std::optional<Temper
 }
 
 void WindowRecords::openDialog() {
-    const QString path = chooseRecordFile(QFile::decodeName(RecordFolderToBrowse().c_str()));
-    if (!path.isEmpty()) {
-        open(QFile::encodeName(path).toStdString(), std::nullopt);
+    const QUrl url = chooseRecordFile(QFile::decodeName(RecordFolderToBrowse().c_str()));
+    if (!url.isEmpty()) {
+        openUrl(url);
     }
+}
+
+bool WindowRecords::openUrl(const QUrl& url) {
+    std::filesystem::path path;
+    try {
+        path = fileReadingAs(localPathOf(url));
+    } catch (const std::exception& e) {
+        showMessage(&window_, MessageKind::Error, fromUtf8(e.what()));
+        return false;
+    }
+    return open(path, std::nullopt);
 }
 
 void WindowRecords::exportCsv() {

@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -38,13 +39,19 @@ class WindowRecords : public QObject {
     // this program can read, or while a download is under way; the window is then unchanged.
     bool open(const std::filesystem::path& path, std::optional<TemperatureUnit> unit);
     void openDialog();  // Ctrl+O
-    void exportCsv();   // Ctrl+E
+    // Shows the record a file URL names (a drop, the open dialog): its percent-escapes are the
+    // name's own bytes. A name given back as text, each byte that is not UTF-8 turned into
+    // U+FFFD, opens the one file of its folder whose name reads so; several are refused.
+    bool openUrl(const QUrl& url);
+    void exportCsv();  // Ctrl+E
 
     // The record of the download shown, when there is one.
     const std::optional<Record>& shown() const { return shown_; }
     // False while a record changed after its download is shown: every copy, print and report
     // of it then carries the warning. True for a download and an intact record.
     bool shownIntact() const { return shownIntact_; }
+    // The file of the record shown (absolute), empty for a download not kept (yet).
+    const std::filesystem::path& shownPath() const { return shownPath_; }
     // A download started: what it shows is the card's own.
     void downloadStarted() { setShownIntact(true); }
     // Throws RecordError when `output` is the record shown or any other record: the window's
@@ -52,7 +59,7 @@ class WindowRecords : public QObject {
     void refuseAsOutput(const std::filesystem::path& output) const;
 
     // The file dialogs' seams: the file to open, the file to write a CSV to (empty: cancelled).
-    std::function<QString(const QString& folder)> chooseRecordFile;
+    std::function<QUrl(const QString& folder)> chooseRecordFile;
     std::function<QString(const QString& proposed)> chooseCsvFile;
 
   private:

@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QUrl>
 
 #include "ExportTestSupport.h"
 #include "app/ErrorBox.h"
@@ -369,6 +373,72 @@ TEST_F(ExportWindow, NoSaveOfTheWindowWritesOverARecord) {
     }
     EXPECT_TRUE(viewerCalls().isEmpty());
     EXPECT_EQ(LoadRecord(kept.toStdString()).intact, true);
+}
+
+// A record's file name is bytes, and need not be UTF-8. Dropped on the window (a file URL with
+// the name's bytes percent-escaped, as file managers send it) or chosen in the open dialog, the
+// window opens that very file. A dialog that gives the name back as text (each byte that is not
+// UTF-8 turned into U+FFFD) still opens it when one file of the folder reads so, and says why
+// not when several do.
+TEST_F(ExportWindow, RecordsWhoseNamesAreNotUtf8OpenFromADropAndTheDialog) {
+    download(cardWith({4.0, 5.0}));
+    const QString kept = keptRecordPath(*window);
+    ASSERT_FALSE(kept.isEmpty());
+    const QByteArray dir = QFile::encodeName(folder.path());
+    const QByteArray latin1 = dir + "/caf\xe9.halvik", twin = dir + "/caf\xe8.halvik",
+                     alone = dir + "/\xff-alone.halvik";
+    for (const QByteArray& name : {latin1, twin, alone})
+        ASSERT_TRUE(std::filesystem::copy_file(kept.toStdString(), name.toStdString()));
+    const auto exact = [](const QByteArray& name) {  // the name's bytes, percent-escaped
+        return QUrl::fromEncoded("file://" + name.toPercentEncoding("/"));
+    };
+    const auto asText = [](const QByteArray& name) {  // through a name held as text
+        return QUrl::fromLocalFile(QFile::decodeName(name));
+    };
+    const auto drop = [this](const QUrl& url) {
+        QMimeData mime;
+        mime.setData("text/uri-list", url.toEncoded() + "\r\n");  // as another program sends it
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
+    };
+    const auto choose = [this](const QUrl& url) {
+        window->records->chooseRecordFile = [url](const QString&) { return url; };
+        runHandler(window.get(), [this] { window->records->openDialog(); });
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        QByteArray opened;  // the file shown afterwards; empty: refused, nothing changed
+    };
+    const Case cases[] = {
+        {"dropped", [&] { drop(exact(latin1)); }, latin1},
+        {"dropped, another", [&] { drop(exact(alone)); }, alone},
+        {"chosen as a URL", [&] { choose(exact(twin)); }, twin},
+        {"chosen as text, one file reads so", [&] { choose(asText(alone)); }, alone},
+        {"chosen as text, two files read so", [&] { choose(asText(latin1)); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(window->openRecord(kept));
+        recorder.messages.clear();
+        c.act();
+        if (c.opened.isEmpty()) {
+            ASSERT_EQ(recorder.errors().size(), 1u);
+            EXPECT_TRUE(recorder.errors()[0].contains("2 files in"))
+                << recorder.errors()[0].toStdString();
+            EXPECT_EQ(window->records->shownPath(), kept.toStdString());
+        } else {
+            EXPECT_TRUE(recorder.messages.empty())
+                << recorder.messages.front().second.toStdString();
+            EXPECT_EQ(window->records->shownPath(), c.opened.toStdString());
+            EXPECT_TRUE(
+                window->windowTitle().startsWith(QFile::decodeName(c.opened.mid(dir.size() + 1))));
+        }
+    }
 }
 
 TEST_F(ExportWindow, ARecordThatCannotBeKeptIsSaidInAnErrorBoxAndTheDownloadIsShown) {
