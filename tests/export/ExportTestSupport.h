@@ -115,6 +115,24 @@ inline QString keptRecordPath(TForm3& w) {
     return QString::fromStdString((RecordFolderPath() / name.toStdString()).string());
 }
 
+// A copy of the record `kept` written to `to` with one hex digit of its first reading changed
+// after the download, so its digest no longer matches; empty when either file fails.
+inline QString changedCopy(const QString& kept, const QString& to) {
+    QFile file(kept);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    const qsizetype readings = bytes.indexOf("\"readings\":\"");
+    if (readings < 0)
+        return {};
+    const qsizetype digit = readings + 13;
+    bytes[digit] = bytes[digit] == '0' ? '1' : '0';
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        return {};
+    return to;
+}
+
 // The main window on the in-memory card, working in a temporary current directory.
 class ExportWindow : public ::testing::Test {
   protected:
