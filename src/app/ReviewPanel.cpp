@@ -210,6 +210,23 @@ void ReviewPanel::reloadProfiles() {
         review();
 }
 
+void ReviewPanel::rememberRename(const std::string& from, const std::string& to) {
+    try {
+        RenameRememberedProfile(ProfileFolderPath(), from, to);
+    } catch (const ProfileError& e) {
+        sayMemoryProblem(e);
+    }
+}
+
+void ReviewPanel::sayMemoryProblem(const ProfileError& e) {
+    // Not remembering is no reason to stop reviewing; it is said once, under the chooser, with
+    // the folder's other trouble.
+    if (memoryProblem_.isEmpty()) {
+        memoryProblem_ = "The card's profile cannot be remembered: " + Utf8(e.what());
+        showProblems();
+    }
+}
+
 void ReviewPanel::showProblems() {
     QStringList said = listProblems_;
     if (!memoryProblem_.isEmpty())
@@ -243,7 +260,13 @@ ProfileEditor* ReviewPanel::openEditor(const ProfileDraft& draft,
 }
 
 void ReviewPanel::profileSaved(const QString& name, const std::filesystem::path& file) {
-    // The edited profile's old version is no longer the one to keep chosen.
+    // The edited profile's old version is no longer the one to keep chosen; renamed, the cards
+    // reviewed with it stay with it.
+    if (!file.empty()) {
+        for (const NamedProfile& named : profiles_.profiles)
+            if (named.file == file && Utf8(named.profile.name) != name)
+                rememberRename(named.profile.name, name.toStdString());
+    }
     if (profile_ && !file.empty() && profile_->file == file)
         profile_.reset();
     reloadProfiles();
@@ -291,6 +314,7 @@ QMessageBox* ReviewPanel::deleteChosen() {
             return;
         runHandler(&window_, [&] {
             DeleteProfile(chosen);
+            rememberRename(chosen.profile.name, "");
             if (profile_ && profile_->file == chosen.file)
                 profile_.reset();
             reloadProfiles();
@@ -321,12 +345,7 @@ bool ReviewPanel::choose(const QString& name) {
         try {
             RememberProfile(ProfileFolderPath(), pid_, profile_ ? profile_->profile.name : "");
         } catch (const ProfileError& e) {
-            // Not remembering is no reason to stop reviewing; it is said once, under the
-            // chooser, with the folder's other trouble.
-            if (memoryProblem_.isEmpty()) {
-                memoryProblem_ = "The card's profile cannot be remembered: " + Utf8(e.what());
-                showProblems();
-            }
+            sayMemoryProblem(e);
         }
     }
     review();

@@ -90,6 +90,9 @@ class ReviewPanel : public QObject {
     void buildPanel();
     void updateButtons();
     void showProblems();
+    // Cards remembered with profile `from` go with `to` (empty: forgotten); trouble said once.
+    void rememberRename(const std::string& from, const std::string& to);
+    void sayMemoryProblem(const ProfileError& e);
     ProfileEditor* openEditor(const ProfileDraft& draft, const std::filesystem::path& file);
     void profileSaved(const QString& name, const std::filesystem::path& file);
     void review();

@@ -504,7 +504,9 @@ std::optional<std::string> RememberedProfile(const fs::path& folder, std::string
     return std::nullopt;
 }
 
-void RememberProfile(const fs::path& folder, std::string_view pid, std::string_view name) {
+namespace {
+
+std::map<std::string, std::string> ReadMemory(const fs::path& folder) {
     std::map<std::string, std::string> cards;
     try {
         const fs::path file = folder / kMemoryFile;
@@ -516,12 +518,12 @@ void RememberProfile(const fs::path& folder, std::string_view pid, std::string_v
                     cards[std::string(key.str())] = *value;
         }
     } catch (const std::exception&) {
-        // Rewritten below from what is chosen now.
+        // A damaged memory is rewritten from what is chosen now.
     }
-    if (name.empty())
-        cards.erase(std::string(pid));
-    else
-        cards[std::string(pid)] = std::string(name);
+    return cards;
+}
+
+void WriteMemory(const fs::path& folder, const std::map<std::string, std::string>& cards) {
     std::string text = "# The limit profile each card (by PID) was last reviewed with.\n";
     for (const auto& [card, profile] : cards)
         text += Quoted(card) + " = " + Quoted(profile) + "\n";
@@ -534,6 +536,37 @@ void RememberProfile(const fs::path& folder, std::string_view pid, std::string_v
     } catch (const OutputFileError& e) {
         throw ProfileError(e.what());
     }
+}
+
+}  // namespace
+
+void RememberProfile(const fs::path& folder, std::string_view pid, std::string_view name) {
+    std::map<std::string, std::string> cards = ReadMemory(folder);
+    if (name.empty())
+        cards.erase(std::string(pid));
+    else
+        cards[std::string(pid)] = std::string(name);
+    WriteMemory(folder, cards);
+}
+
+void RenameRememberedProfile(const fs::path& folder, std::string_view from, std::string_view to) {
+    std::map<std::string, std::string> cards = ReadMemory(folder);
+    bool changed = false;
+    for (auto it = cards.begin(); it != cards.end();) {
+        if (it->second != from) {
+            ++it;
+            continue;
+        }
+        changed = true;
+        if (to.empty()) {
+            it = cards.erase(it);
+        } else {
+            it->second = std::string(to);
+            ++it;
+        }
+    }
+    if (changed)
+        WriteMemory(folder, cards);
 }
 
 }  // namespace halvik

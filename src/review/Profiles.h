@@ -115,5 +115,10 @@ std::optional<std::string> RememberedProfile(const std::filesystem::path& folder
 // the memory cannot be written.
 void RememberProfile(const std::filesystem::path& folder, std::string_view pid,
                      std::string_view name);
+// Every card remembered with profile `from` is remembered with `to` instead (a profile renamed),
+// or forgotten when `to` is empty (a profile deleted). Throws ProfileError when the memory
+// cannot be written.
+void RenameRememberedProfile(const std::filesystem::path& folder, std::string_view from,
+                             std::string_view to);
 
 }  // namespace halvik

@@ -292,10 +292,14 @@ TEST_F(ReviewPanelTest, TheEditorChecksAsYouTypeSavesEditsAndDeletes) {
     editor = review.editChosen();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->draft(), DraftOf(mine.profile));
+    editor->nameEdit()->setText("Shelf 3 (door)");
     editor->highEdit()->setText("10");
     editor->rulesEdit()->setPlainText("<2");
     ASSERT_TRUE(editor->save());
     EXPECT_EQ(LoadProfileFile(mine.file).high, 10.0);
+    EXPECT_EQ(review.result()->profile.name, "Shelf 3 (door)");
+    // The card reviewed with it goes with the new name.
+    EXPECT_EQ(RememberedProfile(ProfileFolderPath(), "01 02 03 04 05"), "Shelf 3 (door)");
     EXPECT_EQ(ListProfiles(ProfileFolderPath()).profiles.size(), PresetProfiles().size() + 1);
     EXPECT_EQ(review.excursionsTable()->rowCount(), 1);
     EXPECT_EQ(review.rulesTable()->rowCount(), 1);
@@ -310,6 +314,8 @@ TEST_F(ReviewPanelTest, TheEditorChecksAsYouTypeSavesEditsAndDeletes) {
     EXPECT_FALSE(review.result().has_value());
     EXPECT_EQ(review.chooser()->currentIndex(), 0);
     EXPECT_EQ(review.chooser()->findData("Shelf 3"), -1);
+    EXPECT_EQ(review.chooser()->findData("Shelf 3 (door)"), -1);
+    EXPECT_FALSE(RememberedProfile(ProfileFolderPath(), "01 02 03 04 05").has_value());
     EXPECT_FALSE(review.verdictLabel()->isVisible());
     EXPECT_TRUE(recorder.errors().empty());
 }

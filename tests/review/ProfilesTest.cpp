@@ -171,6 +171,17 @@ TEST(CardMemory, RemembersForgetsAndSurvivesDamage) {
     EXPECT_FALSE(RememberedProfile(sub, "0A 0B 0C 0D 0E"));
     RememberProfile(sub, "01 02 03 04 05", "controlled-room");
     EXPECT_EQ(RememberedProfile(sub, "01 02 03 04 05"), "controlled-room");
+    // A profile renamed takes its cards along; one deleted forgets them.
+    RememberProfile(sub, "0A 0B 0C 0D 0E", "Shelf");
+    RememberProfile(sub, "11 12 13 14 15", "Shelf");
+    RenameRememberedProfile(sub, "Shelf", "Shelf 3");
+    EXPECT_EQ(RememberedProfile(sub, "0A 0B 0C 0D 0E"), "Shelf 3");
+    EXPECT_EQ(RememberedProfile(sub, "11 12 13 14 15"), "Shelf 3");
+    EXPECT_EQ(RememberedProfile(sub, "01 02 03 04 05"), "controlled-room");
+    RenameRememberedProfile(sub, "Shelf 3", "");
+    EXPECT_FALSE(RememberedProfile(sub, "0A 0B 0C 0D 0E"));
+    EXPECT_FALSE(RememberedProfile(sub, "11 12 13 14 15"));
+    EXPECT_EQ(RememberedProfile(sub, "01 02 03 04 05"), "controlled-room");
 }
 
 // The editor's fields as the user types them: every problem is one sentence, a rule's names its
