@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's logic: the card's states, the download staging and the handlers of the
-// buttons. The controls themselves are made in Form3Layout.cpp.
+// The main window's logic: the handlers of the buttons, the card link's socket notifier and
+// timer, and what the download flow shows. The controls themselves are made in Form3Layout.cpp.
 
 #include "app/Form3.h"
 #include "app/RecordReportButton.h"
@@ -29,10 +29,7 @@
 #include "app/ErrorBox.h"
 #include "app/UiMessages.h"
 #include "app/WindowRecords.h"
-#include "devicelink/HidDevice.h"
-#include "devicelink/HidDeviceController.h"
 #include "download/CardParse.h"
-#include "download/CardSession.h"
 #include "download/KeptDownload.h"
 #include "logger/CardIdentity.h"
 #include "logger/Conversions.h"
@@ -66,7 +63,7 @@ class TForm3::FlowSink : public DownloadFlow::Sink {
   public:
     explicit FlowSink(TForm3& window) : window_(window) {}
     bool SendCommand(uint8_t command, std::string& reason) override {
-        return window_.sendCommand(command, reason);
+        return window_.link_->SendCommand(command, reason);
     }
     void ShowHeader(const HeaderResult& header) override { window_.showHeader(header); }
     void ShowReadings(const ParseResult& result) override { window_.showReadings(result); }
@@ -105,13 +102,9 @@ TForm3::TForm3(IHidPlatform& platform, QWidget* parent) : QMainWindow(parent), p
     userMessages_ = std::make_unique<SinkUserMessages>();
     StringGrid1->setUserMessages(userMessages_.get());
 
-    // The controller queues its first rebuild for when the event loop runs.
-    HidDeviceController1 = std::make_unique<THidDeviceController>(platform_, mainThread_);
-    HidDeviceController1->SetOnEnumerate([this](THidDevice* HidDev, int32_t Idx) {
-        return HidDeviceController1Enumerate(HidDev, Idx);
-    });
-    HidDeviceController1->SetOnDeviceChange(
-        [this](THidDeviceController* Sender) { HidDeviceController1DeviceChange(Sender); });
+    // The card comes when the event loop first runs the hand-over's calls.
+    link_ = std::make_unique<CardLink>(platform_, mainThread_, *flow_, CardLink::Choice::FirstCard);
+    link_->changed = [this] { UpdateControls(); };
     watchDeviceChanges();
 
     connectHandlers();
@@ -126,17 +119,17 @@ TForm3::~TForm3() {
     }
     records->waitForKeeping();
     FormDestroy();
-    HidDeviceController1.reset();
+    link_.reset();
 }
 
 void TForm3::watchDeviceChanges() {
-    const int fd = HidDeviceController1->NotificationFd();
+    const int fd = link_->NotificationFd();
     if (fd < 0) {
         return;
     }
     deviceNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(deviceNotifier_, &QSocketNotifier::activated, this,
-            [this] { runHandler(this, [this] { HidDeviceController1->HandleNotification(); }); });
+            [this] { runHandler(this, [this] { link_->HandleNotification(); }); });
 }
 
 void TForm3::connectHandlers() {
@@ -204,7 +197,7 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::FormActivate() {
-    cardStayed_ = false;
+    link_->Announce();
     UpdateControls();
     WriteGridCaptions(StringGrid1->cells(), TemperatureUnit::Celsius);
     for (int column = 0; column < CellStore::kColumns; ++column) {
@@ -220,69 +213,18 @@ void TForm3::FormDestroy() {
     }
     destroyed_ = true;
     Timer1->stop();
-    // Deleting the card stops its reader while running handed-over calls; the handlers must no
-    // longer touch the window's controls then.
-    THidDevice* card = pic18;
-    pic18 = nullptr;
-    if (card != nullptr) {
-        card->SetOnData({});
-        delete card;
-    }
+    // Giving the card back stops its reader while running handed-over calls; the handlers must
+    // no longer touch the window's controls then.
+    link_->Close();
 }
 
 // ---- The card ----
 
-bool TForm3::HidDeviceController1Enumerate(THidDevice* HidDev, int32_t Idx) {
-    if (HidDev->Attributes().VendorID == kCardVendorId &&
-        HidDev->Attributes().ProductID == kCardProductId) {
-        HidDeviceController1->CheckOutByIndex(pic18, Idx);
-    }
-    return pic18 == nullptr;
-}
-
-void TForm3::HidDeviceController1DeviceChange(THidDeviceController*) {
-    if (destroyed_) {
-        return;
-    }
-    const bool cardStayed = pic18 != nullptr && pic18->IsPluggedIn();
-    if (pic18 != nullptr && !pic18->IsPluggedIn()) {
-        THidDevice* gone = pic18;
-        pic18 = nullptr;
-        delete gone;
-    }
-    if (pic18 == nullptr) {
-        HidDeviceController1->Enumerate();
-    }
-    cardStayed_ = cardStayed;
-    UpdateControls();
-}
-
+// After each change of the devices plugged in: the timer runs only while the download wants it.
 void TForm3::UpdateControls() {
-    if (pic18 != nullptr) {
-        // Without the udev rule the card's node belongs to root: the card is listed, but
-        // commands and readings cannot pass; the flow says so instead of waiting for a header.
-        if (flow_->CardConnected(cardStayed_, pic18->HasReadWriteAccess())) {
-            pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
-                                    uint16_t Size) { ShowPID(HidDev, ReportID, Data, Size); });
-        }
-    } else {
-        flow_->CardGone();
-    }
-    if (!flow_->TicksWanted()) {
+    if (!link_->TicksWanted()) {
         Timer1->stop();
     }
-}
-
-bool TForm3::sendCommand(uint8_t command, std::string& reason) {
-    return WriteCommand(pic18, pic18_OutputReport, command, towrite, BytesWritten, reason);
-}
-
-void TForm3::ShowPID(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
-    flow_->HeaderReport(ReportID, Data, Size);
-}
-
-void TForm3::ShowRead(THidDevice*, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
-    flow_->ReadingReport(ReportID, Data, Size);
 }
 
 void TForm3::showHeader(const HeaderResult& header) {
@@ -301,23 +243,21 @@ void TForm3::showHeader(const HeaderResult& header) {
 void TForm3::BitBtn1Click() {
     const TemperatureUnit unit =
         RadioButton1->isChecked() ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
-    if (!flow_->Download(unit)) {
+    if (!link_->Download(unit)) {
         return;
     }
     records->downloadStarted();
     StringGrid1->refresh();
-    pic18->SetOnData([this](THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
-                            uint16_t Size) { ShowRead(HidDev, ReportID, Data, Size); });
     // The readings may all have arrived already (a card as fast as the bus): tick only while
     // the download still waits for them.
-    if (flow_->TicksWanted()) {
+    if (link_->TicksWanted()) {
         Timer1->start(DownloadFlow::kTickMs);
     }
 }
 
 void TForm3::Timer1Timer() {
-    flow_->Tick();
-    if (!flow_->TicksWanted()) {
+    link_->Tick();
+    if (!link_->TicksWanted()) {
         Timer1->stop();
     }
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "devicelink/MainThread.h"
+#include "download/CardLink.h"
 #include "download/DownloadFlow.h"
-#include "logger/Command.h"
 #include "logger/DownloadState.h"
 #include "logger/LocaleSettings.h"
 #include "report/ReportTexts.h"
@@ -32,16 +32,15 @@ class SinkUserMessages;
 class TemperatureChart;
 class WindowRecords;
 struct Record;
-class THidDevice;
-class THidDeviceController;
 struct ExportComponents;
 // Frees the print and report components (ReportExport.cpp).
 struct ExportComponentsDeleter {
     void operator()(ExportComponents* components) const;
 };
 
-// Halvik's main window: every control of the window, the download staging and the states of
-// the card, with the handlers named after their components and events.
+// Halvik's main window: every control of the window and the handlers named after their
+// components and events. The download itself runs in a DownloadFlow joined to the card by a
+// CardLink; the window turns its event loop into calls on them and shows what they say.
 class TForm3 : public QMainWindow {
     Q_OBJECT
 
@@ -60,12 +59,7 @@ class TForm3 : public QMainWindow {
     void FormCreate();
     void FormActivate();
     void FormDestroy();
-    bool HidDeviceController1Enumerate(THidDevice* HidDev, int32_t Idx);
-    void HidDeviceController1DeviceChange(THidDeviceController* Sender);
     void UpdateControls();
-    // The card's data handlers: the header report, then (after DOWNLOAD) the readings.
-    void ShowPID(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
-    void ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
     void BitBtn1Click();
     void Timer1Timer();
     void RadioButton1Click();
@@ -141,12 +135,8 @@ class TForm3 : public QMainWindow {
     // buttons, and their dialog and clipboard seams; made on first use (ReportExport.cpp).
     ExportComponents& exports();
 
-    // The device link and the run's data.
-    std::unique_ptr<THidDeviceController> HidDeviceController1;
-    THidDevice* pic18 = nullptr;  // the checked-out card, owned by the window
-    pic18Report pic18_OutputReport;
-    uint32_t towrite = 0;
-    uint32_t BytesWritten = 0;
+    // The card (the first logger card plugged in) and the run's data.
+    CardLink& cardLink() { return *link_; }
     DownloadState download;
     LocaleSettings locale;
 
@@ -194,7 +184,6 @@ class TForm3 : public QMainWindow {
     void setUnitCaptions(bool celsius);
     void placeUnitCaptions();
     void setResultButtonsEnabled(bool enabled);
-    bool sendCommand(uint8_t command, std::string& reason);
     void fillDataReport();   // the Data Report's page from the window (ReportExport.cpp)
     void fillChartReport();  // the Chart Print's page
     void showView(const DownloadView& view);
@@ -210,9 +199,9 @@ class TForm3 : public QMainWindow {
     std::unique_ptr<SinkUserMessages> userMessages_;
     bool activated_ = false;
     bool destroyed_ = false;
-    bool cardStayed_ = false;  // the last device-list change left the card in place
     std::unique_ptr<FlowSink> flowSink_;
     std::unique_ptr<DownloadFlow> flow_;
+    std::unique_ptr<CardLink> link_;  // after the flow: it goes first
     // What the value labels were given, for the report pages.
     ShownTexts shownTexts_;
     std::unique_ptr<ExportComponents, ExportComponentsDeleter> exports_;

@@ -207,6 +207,13 @@ void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
         // A report read after the stop request is not delivered.
         if (s->Terminated.load())
             break;
+        if (result.status == HidReadResult::Failed) {
+            // A failed read is said as a read that could not start is: the holder decides
+            // whether the device is gone or failing.
+            s->FErr = static_cast<uint32_t>(result.error);
+            HandOver(s, false);
+            continue;
+        }
         s->NumBytesRead = result.status == HidReadResult::Data
                               ? std::min<uint32_t>(result.bytes, s->Report.size())
                               : 0;

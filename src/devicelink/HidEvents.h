@@ -22,7 +22,7 @@ using THidNotifyEvent = std::function<void(THidDeviceController* Sender)>;
 // the bytes from Data on. Data is valid only during the call.
 using THidDataEvent =
     std::function<void(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size)>;
-// A read could not be started; Error is the platform's errno-style code.
+// A read could not be started or failed; Error is the platform's errno-style code.
 using THidDataErrorEvent = std::function<void(THidDevice* HidDev, uint32_t Error)>;
 // A check for CheckOutByCallback and CountByCallback: a plain function, not bound to an object.
 using THidCheckCallback = bool (*)(THidDevice* HidDev);

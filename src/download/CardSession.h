@@ -2,38 +2,25 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "devicelink/HidDevice.h"
-#include "devicelink/HidDeviceController.h"
 #include "devicelink/HidPlatform.h"
 #include "devicelink/MainThread.h"
+#include "download/CardLink.h"
 #include "download/DownloadFlow.h"
-#include "logger/Command.h"
 
 namespace halvik {
 
-// Writes `command` to `card` as its output report (report.LEDBits set, padded or cut to the
-// card's output report length, which goes to `length`; the bytes written to `written`). False,
-// with the reason in words for the user, when the card did not take it or there is no card.
-bool WriteCommand(THidDevice* card, pic18Report& report, std::uint8_t command,
-                  std::uint32_t& length, std::uint32_t& written, std::string& reason);
-
-// A logger card and its download without a window, for halvik-cli, the benchmarks and tests:
-// the device controller over a platform, one card checked out and its reports handed to a
-// DownloadFlow. The thread that creates the session is its main thread; it drives everything
-// through the calls below, which pump the reader hand-over and the device notifications.
+// A logger card and its download without a window, for halvik-cli, the benchmarks and tests: the
+// card link and its DownloadFlow, with a loop of its own standing in
+// for the window's event loop. The thread that creates the session is its main thread; it drives
+// everything through the calls below, which pump the reader hand-over, the device notifications
+// and the flow's ticks.
 class CardSession : private DownloadFlow::Sink {
   public:
-    // A logger card present on the machine.
-    struct Card {
-        std::string path;  // device node (/dev/hidrawN) or the in-memory platform's path
-        bool accessible = false;
-    };
+    using Card = CardLink::Card;
 
     // What the owner wants to hear of; every hook may be empty.
     struct Hooks {
@@ -42,8 +29,11 @@ class CardSession : private DownloadFlow::Sink {
     };
 
     // `clock` is the flow's clock (its stall watch and outer bound); tests may give their own.
+    // With CardLink::Choice::FirstCard the session takes the first card as the window does, and
+    // Connect is not needed.
     CardSession(IHidPlatform& platform, const LocaleSettings& locale,
-                DownloadFlow::Clock clock = {});
+                DownloadFlow::Clock clock = {},
+                CardLink::Choice choice = CardLink::Choice::NamedCard);
     ~CardSession() override;
     CardSession(const CardSession&) = delete;
     CardSession& operator=(const CardSession&) = delete;
@@ -51,14 +41,11 @@ class CardSession : private DownloadFlow::Sink {
     Hooks hooks;
 
     // The logger cards present now, in the platform's order.
-    std::vector<Card> Cards();
-
-    // Checks out the card at `path`, or the only card when `path` is empty, and asks for its
-    // header. Throws std::runtime_error naming the reason: no card, several cards and none named
-    // (the message lists them), no card at that path, or a card this user may not open.
+    std::vector<Card> Cards() const { return link_.Cards(); }
+    // As CardLink::Connect: the card at `path`, or the only one; throws naming the reason.
     void Connect(const std::string& path = {});
     // Gives the card back.
-    void Disconnect();
+    void Disconnect() { link_.Disconnect(); }
     // Pumps until the card's header was applied; false when it did not come in `timeout`.
     bool WaitForHeader(std::chrono::milliseconds timeout);
     // DOWNLOAD, then pumps until the download ended. False when no download ran (an empty card,
@@ -75,30 +62,25 @@ class CardSession : private DownloadFlow::Sink {
     CellStore& grid() { return grid_; }
     // The download that ended last (empty until one did).
     const DownloadEnd& lastEnd() const { return lastEnd_; }
-    const ParseResult& lastParse() const { return lastParse_; }
     bool hasEnded() const { return ended_; }
 
   private:
     bool SendCommand(std::uint8_t command, std::string& reason) override;
     void ShowHeader(const HeaderResult& header) override;
-    void ShowReadings(const ParseResult& result) override;
+    void ShowReadings(const ParseResult&) override {}
     void ShowView(const DownloadView& view) override;
     void ShowProblem(const std::string& message) override;
     void DownloadEnded(const DownloadEnd& end) override;
     void PumpOnce(int waitMs);
-    void DeviceChanged();
 
     MainThreadQueue mainThread_;
     DownloadState state_;
     CellStore grid_;
     DownloadFlow flow_;
-    std::unique_ptr<THidDeviceController> controller_;
-    THidDevice* card_ = nullptr;
-    bool reading_ = false;  // reports go to the reading handler (after DOWNLOAD)
+    CardLink link_;
     bool headerSeen_ = false;
     bool ended_ = false;
     DownloadEnd lastEnd_;
-    ParseResult lastParse_;
     std::chrono::steady_clock::time_point nextTick_{};
 };
 

@@ -84,6 +84,17 @@ void DownloadFlow::CardGone() {
     Publish();
 }
 
+void DownloadFlow::CardStoppedAnswering(const std::string& reason) {
+    const std::string what = "The card stopped answering: " + reason;
+    if (phase_ == DownloadPhase::Staging) {
+        Finish(false, what);
+        return;
+    }
+    // No header can come any more: DOWNLOAD says so rather than waiting for it.
+    awaitingHeader_ = false;
+    sink_.ShowProblem(what + ". Plug the card in again.");
+}
+
 void DownloadFlow::HeaderReport(std::uint8_t reportId, const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> report = ReportBytes(reportId, data, size);
     if (resultsShown_ && report != header_) {

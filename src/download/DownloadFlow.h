@@ -96,6 +96,9 @@ class DownloadFlow {
     bool CardConnected(bool stayed, bool accessible);
     // The card is gone: a running download ends with what arrived.
     void CardGone();
+    // The card's reader failed for `reason` (words for the user) while the card stays plugged
+    // in: a running download ends with what arrived; otherwise the user is told.
+    void CardStoppedAnswering(const std::string& reason);
 
     // An input report while waiting for the header.
     void HeaderReport(std::uint8_t reportId, const std::uint8_t* data, std::size_t size);
@@ -125,10 +128,8 @@ class DownloadFlow {
   private:
     std::chrono::steady_clock::time_point Now() const;
     void Publish();
-    void AcceptReadingBytes(const std::uint8_t* data, std::size_t size);
     // Parses what arrived and shows it; `keep`: hand the download to DownloadEnded.
     void Finish(bool complete, const std::string& reason, bool keep = true);
-    int ParseArrived(int readings);
 
     DownloadState& state_;
     CellStore& grid_;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -134,6 +135,80 @@ TEST(CardSession, ACardUnpluggedMidDownloadEndsIncompleteWithWhatArrived) {
     EXPECT_LT(session.lastEnd().received, 1440);
     EXPECT_EQ(session.lastEnd().unit, TemperatureUnit::Fahrenheit);
     EXPECT_EQ(session.flow().View().connection, "Not Connected");
+    EXPECT_EQ(session.lastEnd().reason, "The card was unplugged during the download");
+}
+
+// A card that stays plugged in while its reads fail. An error that means the card has gone waits
+// for the unplug notice (here none comes, so the download stalls); any other ends the download
+// at once with the error's words, keeping what arrived.
+struct ReadErrorCase {
+    const char* name;
+    int error;
+    std::string reason;
+};
+
+class ReadErrors : public ::testing::TestWithParam<ReadErrorCase> {};
+
+TEST_P(ReadErrors, EndTheDownloadWithWhatArrived) {
+    const ReadErrorCase& c = GetParam();
+    SimHidPlatform platform;
+    SimLoggerCard card(platform, CardOf(100), Pace::Manual);
+    card.Plug();
+    const LocaleSettings locale = test::English();
+    std::chrono::steady_clock::duration skipped{};
+    CardSession session(platform, locale,
+                        [&skipped] { return std::chrono::steady_clock::now() + skipped; });
+    std::vector<std::string> problems;
+    session.hooks.problem = [&](const std::string& message) { problems.push_back(message); };
+    session.Connect();
+    card.Send();
+    ASSERT_TRUE(session.WaitForHeader(5s));
+    ASSERT_TRUE(session.StartDownload(TemperatureUnit::Celsius));
+    for (int i = 0; i < 2000 && card.Outbox() < 4; ++i)
+        session.Pump(1ms);
+    card.Send(2);
+    for (int i = 0; i < 2000 && session.flow().ReceivedBytes() < 128; ++i)
+        session.Pump(1ms);
+    platform.SetReadError(card.DeviceID(), c.error);
+    session.Pump(50ms);
+    skipped += DownloadFlow::kStallTime;
+    for (int i = 0; i < 2000 && session.flow().TicksWanted(); ++i)
+        session.Pump(1ms);
+    ASSERT_TRUE(session.hasEnded());
+    EXPECT_EQ(session.lastEnd().reason, c.reason);
+    EXPECT_EQ(session.lastEnd().received, 64);
+    EXPECT_EQ(session.lastEnd().readings.size(), 128u);
+    EXPECT_EQ(session.flow().View().connection, "Connected");
+    EXPECT_EQ(session.grid().rowCount(), 65);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].rfind(c.reason + ": 64 of 100 readings arrived.", 0), 0u) << problems[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ReadErrors,
+    ::testing::Values(
+        ReadErrorCase{"Protocol", EPROTO, "The card stopped answering: Protocol error"},
+        ReadErrorCase{"Overflow", EOVERFLOW,
+                      "The card stopped answering: Value too large for defined data type"},
+        ReadErrorCase{"GoneIo", EIO, "The card stopped sending"},
+        ReadErrorCase{"GoneNoDevice", ENODEV, "The card stopped sending"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CardSession, ACardWhoseReadsFailBeforeItsHeaderIsReportedOnce) {
+    SimHidPlatform platform;
+    SimLoggerCard card(platform, CardOf(3));
+    card.Plug();
+    platform.SetReadError(card.DeviceID(), EACCES);
+    const LocaleSettings locale = test::English();
+    CardSession session(platform, locale);
+    std::vector<std::string> problems;
+    session.hooks.problem = [&](const std::string& message) { problems.push_back(message); };
+    session.Connect();
+    EXPECT_FALSE(session.WaitForHeader(300ms));
+    EXPECT_EQ(problems,
+              std::vector<std::string>{
+                  "The card stopped answering: Permission denied. Plug the card in again."});
+    EXPECT_FALSE(session.flow().AwaitingHeader());
 }
 
 }  // namespace

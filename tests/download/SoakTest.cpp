@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A thousand downloads through the in-memory platform, the report reader and the download flow,
-// with a fault drawn at random for each: the card unplugged mid-download (and plugged in again),
-// a card that stops, short reports, extra reports, a second card plugged during the download,
-// DOWNLOAD pressed again. After each: every reading that arrived is shown and kept, nothing else
-// is; at the end, no file descriptor and no memory was lost on the way.
+// A thousand downloads through the in-memory platform, the card link as the window has it, the
+// report reader and the download flow, with a fault drawn at random for each: the card unplugged
+// mid-download, a card that stops, short reports, extra reports, a second card plugged or another
+// device coming and going during the download, DOWNLOAD pressed again. After each: every reading
+// that arrived is shown and kept, nothing else is; at the end, no file descriptor and no memory
+// was lost on the way.
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -42,12 +43,21 @@ long ResidentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-enum class Fault { None, Unplug, Stall, ShortReports, ExtraReports, SecondCard, PressedAgain };
-constexpr int kFaults = 7;
+enum class Fault {
+    None,
+    Unplug,
+    Stall,
+    ShortReports,
+    ExtraReports,
+    SecondCard,
+    OtherDevice,
+    PressedAgain
+};
+constexpr int kFaults = 8;
 
 const char* Name(Fault fault) {
     static const char* names[] = {"none",          "unplug",      "stall",        "short reports",
-                                  "extra reports", "second card", "pressed again"};
+                                  "extra reports", "second card", "other device", "pressed again"};
     return names[static_cast<int>(fault)];
 }
 
@@ -66,9 +76,10 @@ std::string DownloadWithFault(std::mt19937& random, Fault fault, const LocaleSet
     SimLoggerCard card(platform, image, SimLoggerCard::Pace::Manual);
     card.Plug();
     std::chrono::steady_clock::duration skipped{};  // the test's clock runs ahead of the real one
-    CardSession session(platform, locale,
-                        [&skipped] { return std::chrono::steady_clock::now() + skipped; });
-    session.Connect();
+    // The card is taken as the window takes it: the first one, as it comes.
+    CardSession session(
+        platform, locale, [&skipped] { return std::chrono::steady_clock::now() + skipped; },
+        CardLink::Choice::FirstCard);
     if (card.Send(1) != 1 || !session.WaitForHeader(5s))
         return "no header";
     if (!session.StartDownload(TemperatureUnit::Celsius))
@@ -148,6 +159,19 @@ std::string DownloadWithFault(std::mt19937& random, Fault fault, const LocaleSet
             session.Pump(2ms);
             feedAnswer(cut, reports);
             break;
+        case Fault::OtherDevice: {
+            // Another product comes and goes: the card stays, and so does its download.
+            feedAnswer(0, cut);
+            SimHidPlatform::DeviceSpec mouse;
+            mouse.VendorID = 0x046d;
+            mouse.ProductID = 0xc077;
+            const uint32_t mouseId = platform.Plug(mouse);
+            session.Pump(2ms);
+            platform.Unplug(mouseId);
+            session.Pump(2ms);
+            feedAnswer(cut, reports);
+            break;
+        }
         case Fault::PressedAgain:
             feedAnswer(0, cut);
             session.StartDownload(TemperatureUnit::Celsius);

@@ -24,6 +24,7 @@ struct SimHidPlatform::Device {
     bool descriptor = true;
     bool vanishOnOpen = false;
     bool writeAccepted = true;
+    int readError = 0;
     std::deque<std::vector<uint8_t>> queue;
     std::size_t dropped = 0;
     int handles = 0;
@@ -151,6 +152,11 @@ class SimHidPlatform::Handle : public IHidHandle {
             if (cancelled_) {
                 cancelled_ = false;
                 result.status = HidReadResult::Cancelled;
+                break;
+            }
+            if (d_->readError != 0) {
+                result.status = HidReadResult::Failed;
+                result.error = d_->readError;
                 break;
             }
             if (!d_->queue.empty()) {
@@ -315,6 +321,13 @@ void SimHidPlatform::SetWriteAccepted(uint32_t deviceId, bool accepted) {
     std::lock_guard<std::mutex> lock(S->m);
     if (auto device = S->Find(deviceId))
         device->writeAccepted = accepted;
+}
+
+void SimHidPlatform::SetReadError(uint32_t deviceId, int error) {
+    std::lock_guard<std::mutex> lock(S->m);
+    if (auto device = S->Find(deviceId))
+        device->readError = error;
+    S->changed.notify_all();
 }
 
 bool SimHidPlatform::FeedInput(uint32_t deviceId, const std::vector<uint8_t>& report) {

@@ -62,6 +62,9 @@ class SimHidPlatform : public IHidPlatform {
     void SetDescriptorAvailable(uint32_t deviceId, bool available);
     void SetVanishOnNextOpen(uint32_t deviceId);
     void SetWriteAccepted(uint32_t deviceId, bool accepted);
+    // Reads on the device fail with `error` (errno-style) while it is set, 0 for none: a device
+    // that stays plugged in but stops answering.
+    void SetReadError(uint32_t deviceId, int error);
 
     // Input: `report` as the device sends it (for a numbered device byte 0 is the report ID).
     // False when it was lost (no handle that can read is open, or the queue is full).
