@@ -105,7 +105,6 @@ class THidDeviceController {
     // The rebuild itself (DeviceChange's body).
     void RebuildList(bool announce);
     std::vector<std::unique_ptr<THidDevice>> CollectPresentDevices();
-    THidDevice* CreateDevice(std::unique_ptr<THidPnPInfo> pnpInfo);
     bool CheckOutStep(THidDevice*& HidDev, int32_t Idx, bool Wish);
     // The first listed device not checked out whose name (read with access synced) matches.
     bool CheckOutFirstNamed(THidDevice*& HidDev, const std::string& name,

@@ -160,7 +160,6 @@ class TPdfCanvas {
     void WriteString(std::u16string_view s, std::string_view op);
     void DrawXObjectImpl(const char* caller, float X, float Y, float AWidth, float AHeight,
                          const float* clip, std::string_view AXObjectName);
-    void MeasureCheckFont() const;
 
     TPdfStream* FContents = nullptr;
     TPdfDictionary* FPage = nullptr;

@@ -16,9 +16,6 @@ TPdfCanvas& TRpCanvas::Pdf() const {
     return *FCanvas;
 }
 
-int TRpCanvas::PageWidth() const {
-    return Pdf().PageWidth();
-}
 int TRpCanvas::PageHeight() const {
     return Pdf().PageHeight();
 }
@@ -50,18 +47,6 @@ void TRpCanvas::SetCharSpace(float charSpace) {
 }
 void TRpCanvas::SetWordSpace(float wordSpace) {
     Pdf().SetWordSpace(wordSpace);
-}
-void TRpCanvas::SetHorizontalScaling(std::uint16_t hScaling) {
-    Pdf().SetHorizontalScaling(hScaling);
-}
-void TRpCanvas::SetLeading(float leading) {
-    Pdf().SetLeading(leading);
-}
-void TRpCanvas::SetTextRenderingMode(TTextRenderingMode mode) {
-    Pdf().SetTextRenderingMode(mode);
-}
-void TRpCanvas::SetTextRise(std::uint16_t rise) {
-    Pdf().SetTextRise(rise);
 }
 
 // ---- TRpControl ---------------------------------------------------------------------------------

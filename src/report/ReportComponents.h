@@ -44,7 +44,6 @@ class TRpCanvas {
   public:
     TPdfCanvas* PdfCanvas() const { return FCanvas; }
     void SetPdfCanvas(TPdfCanvas* Value) { FCanvas = Value; }
-    int PageWidth() const;
     int PageHeight() const;
 
     void TextRect(const TRpRect& ARect, std::string_view Text, TPdfAlignment Alignment,
@@ -54,10 +53,6 @@ class TRpCanvas {
     void SetFont(std::string_view fontname, float size);
     void SetCharSpace(float charSpace);
     void SetWordSpace(float wordSpace);
-    void SetHorizontalScaling(std::uint16_t hScaling);
-    void SetLeading(float leading);
-    void SetTextRenderingMode(TTextRenderingMode mode);
-    void SetTextRise(std::uint16_t rise);
 
   private:
     TPdfCanvas& Pdf() const;
