@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "Version.h"
 #include "analysis/Limits.h"
 #include "cli/CardCommands.h"
 #include "cli/CommandLine.h"
@@ -21,7 +22,6 @@
 #include "cli/RecordsCommand.h"
 #include "cli/ReviewOptions.h"
 #include "cli/TimeBaseOption.h"
-#include "download/KeptDownload.h"
 #include "records/Csv.h"
 #include "records/RecordStore.h"
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/KeptDownload.h"
 
+#include "Version.h"
+
 namespace halvik {
 
 namespace {
@@ -27,10 +29,6 @@ class Replay : public DownloadFlow::Sink {
 };
 
 }  // namespace
-
-const char* ProgramVersion() {
-    return HALVIK_VERSION;
-}
 
 Record RecordOfDownload(const DownloadEnd& end, std::chrono::sys_seconds downloadedAt) {
     Record record;

@@ -34,7 +34,4 @@ struct ReplayedDownload {
 ReplayedDownload ReplayRecord(const Record& record, TemperatureUnit unit,
                               const LocaleSettings& locale);
 
-// Halvik's version, the project's version in CMakeLists.txt.
-const char* ProgramVersion();
-
 }  // namespace halvik

@@ -14,11 +14,11 @@
 #include <optional>
 #include <string>
 
+#include "Version.h"
 #include "app/DemoCard.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
 #include "app/WindowRecords.h"
-#include "download/KeptDownload.h"
 
 int main(int argc, char** argv) {
     CLI::App cli{

@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <string>
 
+#include "Version.h"
 #include "app/Form3.h"
 #include "app/Startup.h"
 #include "devicelink/linux/LinuxHidPlatform.h"
-#include "download/KeptDownload.h"
 
 int main(int argc, char** argv) {
     CLI::App cli{
