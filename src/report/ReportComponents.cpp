@@ -16,6 +16,9 @@ TPdfCanvas& TRpCanvas::Pdf() const {
     return *FCanvas;
 }
 
+int TRpCanvas::PageWidth() const {
+    return Pdf().PageWidth();
+}
 int TRpCanvas::PageHeight() const {
     return Pdf().PageHeight();
 }

@@ -44,6 +44,7 @@ class TRpCanvas {
   public:
     TPdfCanvas* PdfCanvas() const { return FCanvas; }
     void SetPdfCanvas(TPdfCanvas* Value) { FCanvas = Value; }
+    int PageWidth() const;
     int PageHeight() const;
 
     void TextRect(const TRpRect& ARect, std::string_view Text, TPdfAlignment Alignment,
