@@ -318,6 +318,8 @@ class IndexDatabase {
         bool done_ = false;
     };
 
+    sqlite3* Handle() { return db_; }
+
   private:
     sqlite3* db_ = nullptr;
 };
@@ -326,19 +328,21 @@ namespace {
 
 // True when the database file is shorter than the page count its header records (cut short by
 // a full disk, a crash of the file system or a copy), or too short to hold a header at all.
-bool LooksCutShort(const std::string& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+// The header is read through the connection's own file handle: SQLite's locks are POSIX record
+// locks, which a process loses on every descriptor of the file as soon as it closes any one of
+// them, so opening and closing the file beside a connection would leave other processes free to
+// reset the write-ahead log under it.
+bool LooksCutShort(IndexDatabase& db) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db.Handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr)
+        return false;
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK || size == 0)
         return false;  // SQLite creates it, or says why it cannot
     unsigned char header[100];
-    struct stat info {};
-    const bool statted = ::fstat(fd, &info) == 0;
-    const ssize_t got = ::pread(fd, header, sizeof header, 0);
-    ::close(fd);
-    if (!statted || info.st_size == 0)
-        return false;
-    if (got != static_cast<ssize_t>(sizeof header))
-        return true;
+    if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK)
+        return true;  // shorter than a header, or unreadable: let the check say which
     auto big = [&header](int at, int bytes) {
         std::uint64_t value = 0;
         for (int i = 0; i < bytes; ++i)
@@ -351,7 +355,7 @@ bool LooksCutShort(const std::string& file) {
     // The page count is only kept up to date while the change counter matches its copy.
     if (big(24, 4) != big(92, 4))
         return false;
-    return static_cast<std::uint64_t>(info.st_size) < big(28, 4) * pageSize;
+    return static_cast<std::uint64_t>(size) < big(28, 4) * pageSize;
 }
 
 // Opens the index file and makes sure it is a sound index of this version, creating the table
@@ -365,7 +369,7 @@ std::unique_ptr<IndexDatabase> OpenChecked(const std::string& file, std::string&
         }
     }
     db->Exec("PRAGMA synchronous=NORMAL");
-    if (LooksCutShort(file)) {
+    if (LooksCutShort(*db)) {
         // A damaged page may pass ordinary queries; the check reads them all. It costs a read of
         // the whole index, so it runs only when the file is shorter than its header says; any
         // other damage shows as an error on use, and the index is then built again.
