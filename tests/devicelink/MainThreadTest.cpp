@@ -36,14 +36,24 @@ TEST(MainThreadQueue, AWaiterNeedsNothingOfTheQueueOnceItsCallHasRun) {
     // A reader let go from inside its own hand-over may still be waking up from PostAndWait when
     // the queue's owner is destroyed: the sanitizer builds catch a waiter that touches the queue
     // after its call has run.
+    // Beyond the sanitizers, each round checks that the call ran once and on the main thread
+    // (a waiter that never came back hangs the join, and the test times out).
     for (int round = 0; round < 200; ++round) {
         auto queue = std::make_unique<MainThreadQueue>();
-        std::atomic<bool> ran{false};
-        std::thread poster([&ran, q = queue.get()] { q->PostAndWait([&ran] { ran = true; }); });
-        while (!ran.load())
+        std::atomic<int> ran{0};
+        std::atomic<bool> onMain{false};
+        std::thread poster([&, q = queue.get()] {
+            q->PostAndWait([&] {
+                onMain = q->IsMainThread();
+                ++ran;
+            });
+        });
+        while (ran.load() == 0)
             queue->RunPendingFor(5);
         queue.reset();
         poster.join();
+        ASSERT_EQ(ran.load(), 1) << "round " << round;
+        ASSERT_TRUE(onMain.load()) << "round " << round;
     }
 }
 
