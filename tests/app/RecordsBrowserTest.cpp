@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../support/ScopedEnvironment.h"
 #include "AppTestSupport.h"
 #include "RecordSamples.h"
 #include "app/RecordsBrowser.h"
@@ -31,26 +32,6 @@ namespace halvik::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Sets an environment variable for the test's lifetime.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class RecordsBrowserTest : public ::testing::Test {
   protected:

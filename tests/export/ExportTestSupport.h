@@ -105,13 +105,17 @@ inline QString downloadCard(SimHidPlatform& platform, LoggerCardImage image, boo
     return {};
 }
 
-// The file the window kept its last download in, once its status message says so ("Kept as" or
-// "Already kept as" NAME); empty when it does not say so in time.
-inline QString keptRecordPath(TForm3& w) {
-    if (!waitFor([&] { return w.StatusMessage->text().contains("ept as "); }, 10000)) {
+// The file the window kept its last download in. Each test case has a records folder of its own
+// (tests/support/TestFolders.h), so the status message must say exactly "Kept as NAME" (or
+// "Already kept as NAME" when alreadyKept); otherwise the test fails and the path is empty.
+inline QString keptRecordPath(TForm3& w, const QString& name, bool alreadyKept = false) {
+    const QString expected =
+        QString(alreadyKept ? " Already kept as %1 " : " Kept as %1 ").arg(name);
+    if (!waitFor([&] { return w.StatusMessage->text() == expected; }, 10000)) {
+        ADD_FAILURE() << "the status says \"" << w.StatusMessage->text().toStdString()
+                      << "\", not \"" << expected.toStdString() << "\"";
         return {};
     }
-    const QString name = w.StatusMessage->text().trimmed().section(" as ", 1);
     return QString::fromStdString((RecordFolderPath() / name.toStdString()).string());
 }
 

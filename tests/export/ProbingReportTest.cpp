@@ -68,7 +68,7 @@ TEST_F(ExportWindow, FreezerReportShowsEveryReadingAndKeepsUnitsClearOfValues) {
 
     // The readings shown again (here: the download's record opened, as a second download of the
     // same card would) leave one download's readings across the whole width.
-    const QString kept = keptRecordPath(w);
+    const QString kept = keptRecordPath(w, "0102030405_20140107T0900Z_60.halvik");
     ASSERT_FALSE(kept.isEmpty());
     ASSERT_TRUE(w.openRecord(kept));
     ASSERT_TRUE(recorder.messages.empty()) << recorder.messages.front().second.toStdString();

@@ -33,7 +33,7 @@ TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
         return waitFor([&] { return viewerCalls().size() >= count; }, 10000);
     };
 
-    const QString kept = keptRecordPath(w);
+    const QString kept = keptRecordPath(w, "141a010c07_20260112T0800Z_1440.halvik");
     ASSERT_FALSE(kept.isEmpty());
     const QString expected = path(QFileInfo(kept).completeBaseName() + ".pdf");
     button->click();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The export tests run the window on a real X server (the test command goes through xvfb-run).
 // Before anything opens a file, a stand-in for the desktop's xdg-open goes first on PATH, so the
-// viewer calls of the window are recorded instead of starting a viewer.
+// viewer calls of the window are recorded instead of starting a viewer. Each test case gets
+// records and settings folders of its own.
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -9,6 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
+
+#include "../support/RunAllTests.h"
+#include "../support/TestFolders.h"
 
 namespace halvik::testing {
 
@@ -54,12 +58,6 @@ int main(int argc, char** argv) {
         return halvik::testing::printFromWindowChild(argc, argv);
     }
     ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    const auto* unit = ::testing::UnitTest::GetInstance();
-    // Everything that ran was skipped (the print queue where CUPS cannot start): tell CTest.
-    if (rc == 0 && unit->test_to_run_count() > 0 &&
-        unit->skipped_test_count() == unit->test_to_run_count()) {
-        return 77;
-    }
-    return rc;
+    halvik::testing::PerTestFolders::Install();
+    return halvik::testing::RunAllTestsReportingSkips();
 }

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <cstring>
 
+#include "../support/RunAllTests.h"
+
 namespace halvik::testing {
 int printToQueueChild(int argc, char** argv);
 }
@@ -23,12 +25,5 @@ int main(int argc, char** argv) {
         return halvik::testing::printToQueueChild(argc, argv);
     }
     ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    const auto* unit = ::testing::UnitTest::GetInstance();
-    // Skipped everything that ran (the print queue where CUPS cannot start): tell CTest so.
-    if (rc == 0 && unit->test_to_run_count() > 0 &&
-        unit->skipped_test_count() == unit->test_to_run_count()) {
-        return 77;
-    }
-    return rc;
+    return halvik::testing::RunAllTestsReportingSkips();
 }

@@ -16,17 +16,19 @@
 #include <set>
 #include <string>
 
+#include "../support/ScopedEnvironment.h"
 #include "RecordSamples.h"
 
 namespace halvik {
 namespace {
 
 namespace fs = std::filesystem;
+using ::halvik::testing::ScopedEnvironment;
 using test::HeaderFields;
 using test::SampleRecord;
 
 // A fresh folder under /tmp that everyone may enter, removed at the end.
-class RecordFolderTest : public testing::Test {
+class RecordFolderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         char pattern[] = "/tmp/halvik-records-XXXXXX";
@@ -104,36 +106,14 @@ std::string LoadError(const fs::path& path) {
     }
 }
 
-// Sets or unsets environment variables for one test and restores them after.
-class ScopedEnvironment {
-  public:
-    void Set(const char* name, std::optional<std::string> value) {
-        const char* old = std::getenv(name);
-        saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-        Apply(name, value);
-    }
-    ~ScopedEnvironment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            Apply(it->first, it->second);
-    }
-
-  private:
-    static void Apply(const char* name, const std::optional<std::string>& value) {
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
-};
-
 struct FolderCase {
     const char* name;
     std::optional<std::string> recordsDir, dataHome;
     const char* expected;  // relative to the test folder; HOME is the test folder's "home"
 };
 
-class RecordFolderRule : public RecordFolderTest, public testing::WithParamInterface<FolderCase> {};
+class RecordFolderRule : public RecordFolderTest,
+                         public ::testing::WithParamInterface<FolderCase> {};
 
 TEST_P(RecordFolderRule, FollowsTheEnvironmentAndCreatesTheFolder) {
     ScopedEnvironment environment;
@@ -155,7 +135,7 @@ TEST_P(RecordFolderRule, FollowsTheEnvironmentAndCreatesTheFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, RecordFolderRule,
-    testing::Values(
+    ::testing::Values(
         FolderCase{"RecordsDir", "mine/records", "data", "mine/records"},
         FolderCase{"DataHome", std::nullopt, "data", "data/halvik/records"},
         FolderCase{"EmptyRecordsDir", "", "data", "data/halvik/records"},
@@ -184,7 +164,7 @@ struct NameCase {
     const char* expected;
 };
 
-class RecordFileNameRule : public testing::TestWithParam<NameCase> {};
+class RecordFileNameRule : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(RecordFileNameRule, PidFirstReadingAndCount) {
     EXPECT_EQ(RecordFileName(SampleRecord(0, GetParam().fields)), GetParam().expected);
@@ -192,7 +172,7 @@ TEST_P(RecordFileNameRule, PidFirstReadingAndCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, RecordFileNameRule,
-    testing::Values(
+    ::testing::Values(
         NameCase{"Example",
                  {.hour = 8, .minute = 0, .day = 12, .month = 1, .year = 26, .count = 1440},
                  "0102030405_20260112T0800Z_1440.halvik"},
@@ -381,7 +361,7 @@ struct BadFileCase {
 };
 
 class LoadRecordRefuses : public RecordFolderTest,
-                          public testing::WithParamInterface<BadFileCase> {};
+                          public ::testing::WithParamInterface<BadFileCase> {};
 
 TEST_P(LoadRecordRefuses, NamingTheFileAndTheReason) {
     const fs::path path = GetParam().make(dir_);
@@ -392,41 +372,42 @@ TEST_P(LoadRecordRefuses, NamingTheFileAndTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, LoadRecordRefuses,
-    testing::Values(BadFileCase{"Missing", [](const fs::path& dir) { return dir / "none.halvik"; },
-                                "No such file or directory"},
-                    BadFileCase{"Empty",
-                                [](const fs::path& dir) {
-                                    std::ofstream(dir / "empty.halvik");
-                                    return dir / "empty.halvik";
-                                },
-                                "the file is empty"},
-                    BadFileCase{"Folder",
-                                [](const fs::path& dir) {
-                                    fs::create_directory(dir / "folder.halvik");
-                                    return dir / "folder.halvik";
-                                },
-                                "it is a folder, not a file"},
-                    BadFileCase{"Fifo",
-                                [](const fs::path& dir) {
-                                    mkfifo((dir / "fifo.halvik").c_str(), 0644);
-                                    return dir / "fifo.halvik";
-                                },
-                                "not a regular file"},
-                    // 16 GiB that take no disk space: refused by their size, never read.
-                    BadFileCase{"Huge",
-                                [](const fs::path& dir) {
-                                    std::ofstream(dir / "huge.halvik");
-                                    fs::resize_file(dir / "huge.halvik", std::uintmax_t(1) << 34);
-                                    return dir / "huge.halvik";
-                                },
-                                "the file takes 17179869184 bytes, more than the 1048576"},
-                    BadFileCase{"Foreign",
-                                [](const fs::path& dir) {
-                                    std::ofstream(dir / "foreign.halvik")
-                                        << "{\"format\":\"other\"}";
-                                    return dir / "foreign.halvik";
-                                },
-                                "not a Halvik record"}),
+    ::testing::Values(BadFileCase{"Missing",
+                                  [](const fs::path& dir) { return dir / "none.halvik"; },
+                                  "No such file or directory"},
+                      BadFileCase{"Empty",
+                                  [](const fs::path& dir) {
+                                      std::ofstream(dir / "empty.halvik");
+                                      return dir / "empty.halvik";
+                                  },
+                                  "the file is empty"},
+                      BadFileCase{"Folder",
+                                  [](const fs::path& dir) {
+                                      fs::create_directory(dir / "folder.halvik");
+                                      return dir / "folder.halvik";
+                                  },
+                                  "it is a folder, not a file"},
+                      BadFileCase{"Fifo",
+                                  [](const fs::path& dir) {
+                                      mkfifo((dir / "fifo.halvik").c_str(), 0644);
+                                      return dir / "fifo.halvik";
+                                  },
+                                  "not a regular file"},
+                      // 16 GiB that take no disk space: refused by their size, never read.
+                      BadFileCase{"Huge",
+                                  [](const fs::path& dir) {
+                                      std::ofstream(dir / "huge.halvik");
+                                      fs::resize_file(dir / "huge.halvik", std::uintmax_t(1) << 34);
+                                      return dir / "huge.halvik";
+                                  },
+                                  "the file takes 17179869184 bytes, more than the 1048576"},
+                      BadFileCase{"Foreign",
+                                  [](const fs::path& dir) {
+                                      std::ofstream(dir / "foreign.halvik")
+                                          << "{\"format\":\"other\"}";
+                                      return dir / "foreign.halvik";
+                                  },
+                                  "not a Halvik record"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordFolderTest, FileWithoutReadPermission) {
