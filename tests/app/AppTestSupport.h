@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -29,6 +30,24 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
         QTest::qWait(2);
     }
     return true;
+}
+
+// The widget's picture once painting has settled: grabs until two grabs in a row, with the
+// events in between handled, are alike (or timeoutMs passes, giving the last grab). A grab
+// taken straight after a change may still show the old picture on a busy machine.
+inline QImage settledGrab(QWidget& widget, int timeoutMs = 5000) {
+    QImage last = widget.grab().toImage();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        QTest::qWait(20);
+        QImage next = widget.grab().toImage();
+        if (next == last) {
+            return next;
+        }
+        last = std::move(next);
+    }
+    return last;
 }
 
 // Records every message box instead of showing it.

@@ -96,10 +96,9 @@ TEST(DemoEndToEnd, DownloadTheDemoCardCopyToTheRealClipboardAndKeepAScreenshot) 
     EXPECT_EQ(window.Label19->text(), "5 Day(s),  23 Hour(s),  54 Minute(s)");
 
     // The screenshot, for people to look at.
-    QTest::qWait(200);
     const QString artifacts = QString(HALVIK_ARTIFACT_DIR);
     QDir().mkpath(artifacts);
-    EXPECT_TRUE(window.grab().save(artifacts + "/halvik-demo-downloaded.png"));
+    EXPECT_TRUE(settledGrab(window).save(artifacts + "/halvik-demo-downloaded.png"));
 
     // Copy All, read by another process.
     window.BitBtn11->click();

@@ -77,7 +77,6 @@ class ReviewPanelTest : public ::testing::Test {
         window->BitBtn1->click();
         ASSERT_TRUE(waitFor([&] { return window->isDownloaded(); }, 20000));
         window->records->waitForKeeping();
-        QTest::qWait(20);
     }
     void TearDown() override {
         window.reset();
@@ -108,15 +107,8 @@ class ReviewPanelTest : public ::testing::Test {
 TEST_F(ReviewPanelTest, TwoExcursionsUnderThe2To8Preset) {
     ReviewPanel& review = *window->reviewPanel;
     // The window as it settles after the download (the record's keeping is said in the status
-    // bar), taken once two grabs in a row agree.
-    QImage before = window->grab().toImage();
-    for (int i = 0; i < 100; ++i) {
-        QTest::qWait(50);
-        QImage again = window->grab().toImage();
-        if (again == before)
-            break;
-        before = std::move(again);
-    }
+    // bar).
+    const QImage before = settledGrab(*window);
     const QString chartTitle = window->Chart1->leftAxis()->titleText();
     ASSERT_TRUE(window->records->shown().has_value());
     EXPECT_FALSE(review.verdictLabel()->isVisible());
@@ -169,9 +161,8 @@ TEST_F(ReviewPanelTest, TwoExcursionsUnderThe2To8Preset) {
 
     // Screenshot of the window and the panel side by side.
     review.panel()->show();
-    QTest::qWait(50);
-    const QImage main = window->grab().toImage();
-    const QImage panel = review.panel()->grab().toImage();
+    const QImage main = settledGrab(*window);
+    const QImage panel = settledGrab(*review.panel());
     QImage shot(main.width() + panel.width(), std::max(main.height(), panel.height()),
                 QImage::Format_RGB32);
     shot.fill(Qt::white);
@@ -190,13 +181,9 @@ TEST_F(ReviewPanelTest, TwoExcursionsUnderThe2To8Preset) {
     EXPECT_EQ(window->Chart1->chart()->series().size(), 2);
     EXPECT_EQ(window->Chart1->leftAxis()->titleText(), chartTitle);
     // The chart repaints once the change has been handled; on a busy machine that can take
-    // longer than one short wait, so wait for the picture to settle before comparing.
-    QImage after = window->grab().toImage();
-    for (int i = 0; i < 100 && after != before; ++i) {
-        QTest::qWait(50);
-        after = window->grab().toImage();
-    }
-    EXPECT_EQ(after, before);
+    // longer than one short wait.
+    ASSERT_TRUE(waitFor([&] { return window->grab().toImage() == before; }))
+        << "the window does not look as it did before the profile";
     EXPECT_FALSE(RememberedProfile(ProfileFolderPath(), "01 02 03 04 05").has_value());
     EXPECT_TRUE(recorder.errors().empty());
 }

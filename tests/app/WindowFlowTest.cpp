@@ -289,7 +289,7 @@ TEST_F(WindowTest, DownloadWhileTheHeaderAnswerIsOnItsWayIsRefusedSoNoReadingShi
     EXPECT_FALSE(window->Timer1->isActive());
     EXPECT_EQ(card->Commands(), (std::vector<uint8_t>{22, 22}));
     card->Send();  // the header arrives
-    QTest::qWait(100);
+    ASSERT_TRUE(waitFor([&] { return !window->flow().AwaitingHeader(); }));
     window->BitBtn1->click();
     EXPECT_EQ(card->Commands(), (std::vector<uint8_t>{22, 22, 11}));
     card->Send();

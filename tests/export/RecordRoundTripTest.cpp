@@ -146,7 +146,7 @@ TEST_P(RecordRoundTrip, TheRecordShowsWhatTheDownloadShowed) {
     window = std::make_unique<TForm3>(platform);
     window->locale = LocaleSettings{};
     window->show();
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     ASSERT_TRUE(window->openRecord(recordPath));
     EXPECT_TRUE(window->windowTitle().contains(QFileInfo(recordPath).fileName()));
     EXPECT_FALSE(window->windowTitle().contains("changed"));
