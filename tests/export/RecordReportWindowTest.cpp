@@ -15,6 +15,9 @@
 namespace halvik::testing {
 namespace {
 
+// The name the demo card's download is kept under.
+const QString kDemoRecordName = "141a010c07_20260112T0800Z_1440.halvik";
+
 TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
     ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
     TForm3& w = *window;
@@ -33,7 +36,7 @@ TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
         return waitFor([&] { return viewerCalls().size() >= count; }, 10000);
     };
 
-    const QString kept = keptRecordPath(w, "141a010c07_20260112T0800Z_1440.halvik");
+    const QString kept = keptRecordPath(w, kDemoRecordName);
     ASSERT_FALSE(kept.isEmpty());
     const QString expected = path(QFileInfo(kept).completeBaseName() + ".pdf");
     button->click();
@@ -78,7 +81,7 @@ TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
 TEST_F(ExportWindow, RecordReportFollowsTheChosenProfileAndTimeBase) {
     ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
     TForm3& w = *window;
-    const QString kept = keptRecordPath(w);
+    const QString kept = keptRecordPath(w, kDemoRecordName);
     ASSERT_FALSE(kept.isEmpty());
     const QString expected = path(QFileInfo(kept).completeBaseName() + ".pdf");
     w.timeBase->useForThisRun(TimeBase::Zone("Asia/Kolkata"));
