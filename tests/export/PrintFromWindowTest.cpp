@@ -226,7 +226,7 @@ TEST_F(PrintFromWindow, AJobThePrintingSystemRefusesShowsWhy) {
 // record opened afterwards, and a live download, print as they always did.
 TEST_F(PrintFromWindow, AChangedRecordIsMarkedOnEveryCopyPrintAndReport) {
     TForm3& w = *window;
-    const QString kept = keptRecordPath(w);
+    const QString kept = keptRecordPath(w, "141a010c07_20260112T0800Z_1440.halvik");
     ASSERT_FALSE(kept.isEmpty());
     const QString changed = changedCopy(kept, path("changed.halvik"));
     ASSERT_FALSE(changed.isEmpty());

@@ -289,7 +289,7 @@ TEST_F(ExportWindow, AChangedRecordOpensWithAWarningAndABadFileChangesNothing) {
 // its name or its first bytes. Each is refused with the file's name and the record is unchanged.
 TEST_F(ExportWindow, NoSaveOfTheWindowWritesOverARecord) {
     download(cardWith({4.0, 5.0}));
-    const QString kept = keptRecordPath(*window);
+    const QString kept = keptRecordPath(*window, "0102030405_20140107T0900Z_2.halvik");
     ASSERT_FALSE(kept.isEmpty());
     QFile keptFile(kept);
     ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
