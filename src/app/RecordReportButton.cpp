@@ -51,19 +51,25 @@ void RecordReportButton::write() {
     LoadedRecord loaded;
     loaded.record = *record;
     loaded.intact = intact_;
+    QString recordName =
+        fileName_.isEmpty() ? QString::fromStdString(RecordFileName(*record)) : fileName_;
     if (fileName_.isEmpty()) {
-        // A download: the report stands for the record file it was kept in (or was already
-        // kept in by an earlier download of the same readings), digest and all.
+        // A download: the report stands for the record file it was kept in, digest and all. That
+        // file carries a suffix when another download already held the record's name, so it is
+        // the kept file that is read and named, never whatever holds the plain name.
+        std::filesystem::path file = window_.records->shownPath();
+        if (file.empty())  // still being kept
+            file = RecordFolderPath() / RecordFileName(*record);
         try {
-            LoadedRecord kept = LoadRecord(RecordFolderPath() / RecordFileName(*record));
-            if (kept.record.header == record->header && kept.record.readings == record->readings)
+            LoadedRecord kept = LoadRecord(file);
+            if (kept.record.header == record->header && kept.record.readings == record->readings) {
                 loaded = std::move(kept);
+                recordName = QFile::decodeName(file.filename().c_str());
+            }
         } catch (const std::exception&) {
             // Not kept (yet), or no records folder: the report is of the download as shown.
         }
     }
-    const QString recordName =
-        fileName_.isEmpty() ? QString::fromStdString(RecordFileName(*record)) : fileName_;
     RecordReportOptions options;
     options.unit =
         window_.RadioButton2->isChecked() ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;

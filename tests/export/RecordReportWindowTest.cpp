@@ -76,6 +76,41 @@ TEST_F(ExportWindow, RecordReportButtonWritesAndOpensTheShownRecordsReport) {
     EXPECT_TRUE(pdfText(path("changed.pdf")).contains("changed.halvik"));
 }
 
+// When another download already held the record's name, the download is kept under a suffixed
+// name: the report names and stands for that file, not for the one holding the plain name.
+TEST_F(ExportWindow, RecordReportOfADownloadKeptUnderASuffixedName) {
+    ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+    TForm3& w = *window;
+    const QString plain = keptRecordPath(w, kDemoRecordName);
+    ASSERT_FALSE(plain.isEmpty());
+    // The plain name now holds another download of the card (one reading differs).
+    const QString other = changedCopy(plain, path("other.halvik"));
+    ASSERT_FALSE(other.isEmpty());
+    ASSERT_TRUE(QFile::remove(plain));
+    ASSERT_TRUE(QFile::rename(other, plain));
+
+    // The card is downloaded again in a fresh window.
+    window.reset();
+    card->Unplug();
+    card.reset();
+    ASSERT_NO_FATAL_FAILURE(download(MakeDemoCardImage()));
+    TForm3& again = *window;
+    const QString suffixed =
+        keptRecordPath(again, QString(kDemoRecordName).replace(".halvik", "-2.halvik"));
+    ASSERT_FALSE(suffixed.isEmpty());
+    again.recordReport->button()->click();
+    ASSERT_TRUE(waitFor([&] { return viewerCalls().size() >= 1; }, 10000));
+    EXPECT_TRUE(recorder.messages.empty());
+    const QString expected = path(QFileInfo(suffixed).completeBaseName() + ".pdf");
+    ASSERT_TRUE(QFile::exists(expected)) << expected.toStdString();
+    EXPECT_FALSE(QFile::exists(path(QFileInfo(plain).completeBaseName() + ".pdf")));
+    const QString text = pdfText(expected);
+    EXPECT_TRUE(text.contains(QFileInfo(suffixed).fileName()));
+    EXPECT_TRUE(text.contains(
+        QString::fromStdString(RecordDigest(LoadRecord(suffixed.toStdString()).record))));
+    EXPECT_FALSE(text.contains("CHANGED AFTER DOWNLOAD"));
+}
+
 // The report follows the window: the profile chosen in the review panel judges it (verdict,
 // rules, marks) and the readings' times are in the window's time base.
 TEST_F(ExportWindow, RecordReportFollowsTheChosenProfileAndTimeBase) {
