@@ -117,9 +117,19 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
     data.points.reserve(static_cast<std::size_t>(received));
     std::vector<double> shown;
     shown.reserve(static_cast<std::size_t>(received));
+    // A card repeats a few hundred values over its readings: each pair of bytes is worked out
+    // once, by its place in `known` (0 for not yet seen, else its point's index + 1).
+    std::vector<std::uint32_t> known(1 << 16, 0);
     for (int q = 0; q < received; ++q) {
         const auto at = static_cast<std::size_t>(2 * q);
-        long double value = DecodeReading(record.readings[at], record.readings[at + 1]);
+        const std::uint8_t exponent = record.readings[at], mantissa = record.readings[at + 1];
+        std::uint32_t& seen = known[static_cast<std::size_t>(exponent << 8 | mantissa)];
+        if (seen != 0) {
+            data.points.push_back(data.points[seen - 1]);
+            shown.push_back(shown[seen - 1]);
+            continue;
+        }
+        long double value = DecodeReading(exponent, mantissa);
         if (options.unit == TemperatureUnit::Fahrenheit)
             value = FahrenheitReading(value);
         Point p;
@@ -133,6 +143,7 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
         }
         shown.push_back(static_cast<double>(p.value));
         data.points.push_back(std::move(p));
+        seen = static_cast<std::uint32_t>(data.points.size());
     }
     data.side.assign(data.points.size(), 0);
     data.base = options.timeBase;
