@@ -94,6 +94,8 @@ struct Data {
     std::vector<LocalTime> local;
     // The record's SHA-256, worked out once for the pages and for measuring page 1.
     std::string digest;
+    // The summary's numbers, worked out once for the same two uses; empty for no readings.
+    std::optional<StatisticsNumbers> numbers;
 };
 
 // The locale's separators as the report's fonts can draw them: one the code page lacks (the
@@ -144,6 +146,13 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
         shown.push_back(static_cast<double>(p.value));
         data.points.push_back(std::move(p));
         seen = static_cast<std::uint32_t>(data.points.size());
+    }
+    if (!data.points.empty()) {
+        std::vector<long double> values;
+        values.reserve(data.points.size());
+        for (const Point& p : data.points)
+            values.push_back(p.value);
+        data.numbers = ComputeStatistics(values, options.unit);
     }
     data.side.assign(data.points.size(), 0);
     data.base = options.timeBase;
@@ -476,11 +485,7 @@ class Writer {
         y = Line(y, "Interval", IntText(kLogIntervalMinutes) + " minutes");
         y = Line(y, "Points", CountText(n, FOptions.locale));
         y = Line(y, "Elapsed", ElapsedText(n));
-        std::vector<long double> values;
-        values.reserve(FData.points.size());
-        for (const Point& p : FData.points)
-            values.push_back(p.value);
-        const StatisticsNumbers numbers = ComputeStatistics(values, FOptions.unit);
+        const StatisticsNumbers& numbers = *FData.numbers;
         const int possible = numbers.used;
         if (possible == 0) {
             y = Line(y, "Statistics", "n/a: no reading is a real temperature");
