@@ -247,8 +247,11 @@ std::string DateOf(std::chrono::sys_seconds t) {
 std::string TimeOf(std::chrono::sys_seconds t, const LocaleSettings& locale) {
     const auto day = std::chrono::floor<std::chrono::days>(t);
     const std::chrono::hh_mm_ss hms{t - day};
-    return Two(static_cast<int>(hms.hours().count())) + locale.timeSeparator +
-           Two(static_cast<int>(hms.minutes().count()));
+    std::string out;
+    AppendDigits(out, static_cast<int>(hms.hours().count()), 2);
+    out += locale.timeSeparator;
+    AppendDigits(out, static_cast<int>(hms.minutes().count()), 2);
+    return out;
 }
 
 std::optional<std::chrono::sys_seconds> TimeOfReading(const Data& data, int index) {
@@ -319,14 +322,27 @@ std::string Decimal(double v, int decimals, const LocaleSettings& locale) {
 std::vector<RecordReportRow> RowsOf(const Data& data, const RecordReportOptions& options) {
     std::vector<RecordReportRow> rows;
     rows.reserve(data.points.size());
+    // On the card's clock a day's date text serves its 240 rows.
+    std::optional<std::chrono::sys_days> day;
+    std::string date;
     for (std::size_t i = 0; i < data.points.size(); ++i) {
         RecordReportRow row;
         row.point = static_cast<int>(i) + 1;
-        const auto stamp = StampOf(data, static_cast<int>(i), options.locale);
-        row.date = stamp ? stamp->date : "-";
-        row.time = stamp ? stamp->time : "-";
-        if (stamp && !stamp->offset.empty())
-            row.time += " " + stamp->offset;
+        const auto t = TimeOfReading(data, static_cast<int>(i));
+        if (t && data.base.IsCardClock()) {
+            if (const auto today = std::chrono::floor<std::chrono::days>(*t); today != day) {
+                day = today;
+                date = DateOf(*t);
+            }
+            row.date = date;
+            row.time = TimeOf(*t, options.locale);
+        } else {
+            const auto stamp = StampOf(data, static_cast<int>(i), options.locale);
+            row.date = stamp ? stamp->date : "-";
+            row.time = stamp ? stamp->time : "-";
+            if (stamp && !stamp->offset.empty())
+                row.time += " " + stamp->offset;
+        }
         row.value = data.points[i].text;
         if (data.side[i] > 0)
             row.value += " H";
