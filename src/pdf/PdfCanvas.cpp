@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdf/PdfCanvas.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "pdf/PdfDocument.h"
 
@@ -112,6 +114,25 @@ void TPdfCanvas::WriteOperator(std::initializer_list<double> reals, std::string_
     if (!Writing())
         return;
     TPdfByteBuffer& out = FContents->Stream();
+    // A page holds tens of thousands of these lines: each is put together on the stack and
+    // appended at once. A number beyond the short form sends the line the long way.
+    constexpr std::size_t kMaxReals = 6, kMaxOperator = 3;
+    if (reals.size() <= kMaxReals && op.size() <= kMaxOperator) {
+        char line[kMaxReals * (kShortRealChars + 1) + kMaxOperator + 1];
+        char* p = line;
+        for (double v : reals) {
+            p = FormatShortReal(p, v);
+            if (p == nullptr)
+                break;
+            *p++ = ' ';
+        }
+        if (p != nullptr) {
+            p = std::copy(op.begin(), op.end(), p);
+            *p++ = '\n';
+            out.Append(line, static_cast<std::size_t>(p - line));
+            return;
+        }
+    }
     for (double v : reals) {
         AppendReal(out, v);
         out.AppendByte(' ');
@@ -268,11 +289,28 @@ void TPdfCanvas::WriteString(std::u16string_view s, std::string_view op) {
     out.AppendByte('\n');
 }
 
+void TPdfCanvas::WriteString(std::string_view utf8, std::string_view op) {
+    if (!IsAsciiText(utf8)) {
+        WriteString(Utf8ToUtf16(utf8), op);
+        return;
+    }
+    // Plain ASCII, most of what pages show, is its own code page form: escaped straight in.
+    if (!Writing())
+        return;
+    TPdfByteBuffer& out = FContents->Stream();
+    out.AppendByte('(');
+    AppendEscapedAscii(out, utf8);
+    out.AppendByte(')');
+    out.AppendByte(' ');
+    out.Append(op);
+    out.AppendByte('\n');
+}
+
 void TPdfCanvas::ShowText(std::string_view s) {
-    WriteString(Utf8ToUtf16(s), "Tj");
+    WriteString(s, "Tj");
 }
 void TPdfCanvas::ShowTextNextLine(std::string_view s) {
-    WriteString(Utf8ToUtf16(s), "'");
+    WriteString(s, "'");
 }
 
 void TPdfCanvas::SetFontAndSize(std::string_view fontname, float size) {
@@ -414,6 +452,12 @@ void TPdfCanvas::SetFont(std::string_view AName, float ASize) {
 }
 
 float TPdfCanvas::TextWidth(std::string_view Text) const {
+    // A short ASCII text, what layouts measure most, is measured from a copy on the stack.
+    char16_t units[64];
+    if (Text.size() <= std::size(units) && IsAsciiText(Text)) {
+        std::copy(Text.begin(), Text.end(), units);
+        return FAttr.TextWidth(std::u16string_view(units, Text.size()));
+    }
     return FAttr.TextWidth(Utf8ToUtf16(Text));
 }
 

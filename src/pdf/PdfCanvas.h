@@ -158,6 +158,7 @@ class TPdfCanvas {
     void WriteIntegers(std::initializer_list<std::int64_t> values, std::string_view op);
     void WriteColor(TColor Value, std::string_view op);
     void WriteString(std::u16string_view s, std::string_view op);
+    void WriteString(std::string_view utf8, std::string_view op);
     void DrawXObjectImpl(const char* caller, float X, float Y, float AWidth, float AHeight,
                          const float* clip, std::string_view AXObjectName);
 

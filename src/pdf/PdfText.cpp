@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace halvik {
 
@@ -205,29 +206,37 @@ std::string GeneralDecimal(double value) {
     return s;
 }
 
-void AppendReal(TPdfByteBuffer& buffer, double value) {
-    double scaled = std::floor(value * 100.0 + 0.5);
-    if (!(std::fabs(scaled) < 1e15)) {  // also NaN: PDF has no such number
-        buffer.Append(std::isfinite(scaled) ? GeneralDecimal(scaled / 100.0) : "0");
-        return;
-    }
+char* FormatShortReal(char* out, double value) {
+    const double scaled = std::floor(value * 100.0 + 0.5);
+    if (!(std::fabs(scaled) < 1e15))  // also NaN
+        return nullptr;
     std::int64_t v = static_cast<std::int64_t>(scaled);
-    char text[32];
-    char* p = text;
+    char* p = out;
     if (v < 0) {
         *p++ = '-';
         v = -v;
     }
     std::int64_t whole = v / 100;
     int cents = static_cast<int>(v % 100);
-    p = std::to_chars(p, text + sizeof text, whole).ptr;
+    p = std::to_chars(p, out + kShortRealChars, whole).ptr;
     if (cents != 0) {
         *p++ = '.';
         *p++ = static_cast<char>('0' + cents / 10);
         if (cents % 10 != 0)
             *p++ = static_cast<char>('0' + cents % 10);
     }
-    buffer.Append(text, static_cast<std::size_t>(p - text));
+    return p;
+}
+
+void AppendReal(TPdfByteBuffer& buffer, double value) {
+    char text[kShortRealChars];
+    if (const char* end = FormatShortReal(text, value)) {
+        buffer.Append(text, static_cast<std::size_t>(end - text));
+        return;
+    }
+    const double scaled = std::floor(value * 100.0 + 0.5);
+    // PDF has no infinity or NaN.
+    buffer.Append(std::isfinite(scaled) ? GeneralDecimal(scaled / 100.0) : "0");
 }
 
 std::string FormatReal(double value) {
@@ -239,35 +248,35 @@ std::string FormatReal(double value) {
 // ---- strings ----------------------------------------------------------------------------------
 
 namespace {
-template <class Char>
-void AppendEscaped(std::basic_string<Char>& out, Char c) {
+// What follows the backslash in a literal string's escape of `c`, or 0 when `c` stands as it is.
+char EscapeLetter(char16_t c) {
     switch (c) {
         case '(':
-            out += {'\\', '('};
-            break;
         case ')':
-            out += {'\\', ')'};
-            break;
         case '\\':
-            out += {'\\', '\\'};
-            break;
+            return static_cast<char>(c);
         case '\r':
-            out += {'\\', 'r'};
-            break;
+            return 'r';
         case '\n':
-            out += {'\\', 'n'};
-            break;
+            return 'n';
         case '\t':
-            out += {'\\', 't'};
-            break;
+            return 't';
         case '\b':
-            out += {'\\', 'b'};
-            break;
+            return 'b';
         case '\f':
-            out += {'\\', 'f'};
-            break;
+            return 'f';
         default:
-            out.push_back(c);
+            return 0;
+    }
+}
+
+template <class Char>
+void AppendEscaped(std::basic_string<Char>& out, Char c) {
+    if (const char letter = EscapeLetter(static_cast<std::make_unsigned_t<Char>>(c))) {
+        out.push_back('\\');
+        out.push_back(letter);
+    } else {
+        out.push_back(c);
     }
 }
 }  // namespace
@@ -286,6 +295,29 @@ std::string EscapeText(std::string_view utf8) {
     for (char c : utf8)
         AppendEscaped(out, c);  // UTF-8 continuation bytes never match
     return out;
+}
+
+bool IsAsciiText(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+void AppendEscapedAscii(TPdfByteBuffer& buffer, std::string_view ascii) {
+    const std::size_t before = buffer.Size();
+    std::uint8_t* const start = buffer.Extend(2 * ascii.size());  // every byte escaped at most
+    std::uint8_t* p = start;
+    for (char c : ascii) {
+        if (const char letter = EscapeLetter(static_cast<unsigned char>(c))) {
+            *p++ = '\\';
+            *p++ = static_cast<std::uint8_t>(letter);
+        } else {
+            *p++ = static_cast<std::uint8_t>(c);
+        }
+    }
+    buffer.Resize(before + static_cast<std::size_t>(p - start));
 }
 
 bool IsWideText(std::u16string_view text) {

@@ -36,12 +36,21 @@ std::string GeneralDecimal(double value);
 std::string FormatReal(double value);
 // Appends FormatReal(value) without building a string.
 void AppendReal(TPdfByteBuffer& buffer, double value);
+// The room FormatShortReal needs: a sign, 13 digits, the point and two decimals.
+constexpr std::size_t kShortRealChars = 17;
+// Writes FormatReal(value) at `out` and returns its end when the magnitude is below 10^13 (every
+// coordinate, width and colour); nullptr for anything else, which needs AppendReal.
+char* FormatShortReal(char* out, double value);
 // Appends a signed decimal integer.
 void AppendInteger(TPdfByteBuffer& buffer, std::int64_t value);
 
 // Literal-string escaping: ( ) \ CR LF TAB BS FF get a backslash form; nothing else changes.
 std::u16string EscapeText(std::u16string_view text);
 std::string EscapeText(std::string_view utf8);  // the same on UTF-8 text
+// True when every byte is ASCII: the text is then its own code page 1252 form.
+bool IsAsciiText(std::string_view text);
+// Appends the escaped form of an ASCII text (IsAsciiText) as WriteText(EscapeText(text)) would.
+void AppendEscapedAscii(TPdfByteBuffer& buffer, std::string_view ascii);
 // True when the text holds a UTF-16 surrogate, i.e. a character beyond the BMP.
 bool IsWideText(std::u16string_view text);
 bool IsWideText(std::string_view utf8);

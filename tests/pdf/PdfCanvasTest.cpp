@@ -129,6 +129,34 @@ TEST_F(CanvasTest, TextOperators) {
               "1 0 0 1 72 700 Tm\n3 Tr\n3 Ts\n/RpImage1 Do\nET\n");
 }
 
+// ASCII texts are escaped straight into the page, others through UTF-16: both give one form.
+TEST_F(CanvasTest, EveryTextIsEscapedAlike) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"a(b)c", "a\\(b\\)c"},
+        {"back\\slash", "back\\\\slash"},
+        {"cr\rlf\ntab\tbs\bff\f", "cr\\rlf\\ntab\\tbs\\bff\\f"},
+        {"))((", "\\)\\)\\(\\("},
+    };
+    for (const auto& [text, escaped] : cases) {
+        canvas().ShowText(text);
+        EXPECT_EQ(Fresh(), "(" + escaped + ") Tj\n") << text;
+        canvas().ShowTextNextLine(text + "\xC2\xB0");
+        EXPECT_EQ(Fresh(), "(" + escaped + "\xB0) '\n") << text;
+    }
+}
+
+// Operator lines hold the same numbers however large: those beyond the short form included.
+TEST_F(CanvasTest, OperatorNumbersOfEverySize) {
+    const float values[] = {0,     -0.004f, 797.6f,   1e12f,     9.9e12f, 1.1e13f,
+                            1e20f, -3e38f,  INFINITY, -INFINITY, NAN};
+    for (float v : values) {
+        canvas().MoveTo(v, 2.5f);
+        canvas().Concat(1, 0, 0, 1, 7, v);
+        EXPECT_EQ(Fresh(), FormatReal(v) + " 2.5 m\n1 0 0 1 7 " + FormatReal(v) + " cm\n") << v;
+    }
+}
+
 TEST_F(CanvasTest, TextRectPlacesTheBaselineBelowTheTop) {
     canvas().SetFont("Arial-Bold", 24);
     Fresh();
@@ -168,6 +196,10 @@ TEST_F(CanvasTest, TextWidthFollowsTheWidthTables) {
     canvas().SetHorizontalScaling(100);
     // Beyond Latin-1 the width is that of the code page byte: the euro sign is code 128.
     EXPECT_NEAR(canvas().TextWidth("\xE2\x82\xAC"), 556 * 24 / 1000.0, 1e-4);
+    // Short and long texts alike (the short ones are measured without a copy on the heap), to
+    // the sum's float rounding.
+    for (std::size_t n : {63, 64, 65, 300})
+        EXPECT_NEAR(canvas().TextWidth(std::string(n, 'a')), n * 556 * 24 / 1000.0, 0.01) << n;
     EXPECT_EQ(canvas().MeasureText("Data Report", 1000), 11);
     EXPECT_EQ(canvas().MeasureText("Data Report", 40), 3);  // "Dat" is 38.664, "Data" 52.008
     EXPECT_EQ(canvas().MeasureText("Data Report", 38), 2);
