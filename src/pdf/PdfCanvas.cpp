@@ -38,6 +38,14 @@ void TPdfCanvasAttribute::SetCharSpace(float Value) {
     if (!(Value >= -30 && Value <= 300))
         throw EPdfInvalidValue("SetCharSpace --invalid char space");
     FCharSpace = Value;
+    ForgetWidths();
+}
+
+void TPdfCanvasAttribute::SetFont(TPdfFont* Value) {
+    // Always forgotten, even for the same pointer: a font made after another was freed may have
+    // its address.
+    FFont = Value;
+    ForgetWidths();
 }
 
 void TPdfCanvasAttribute::SetFontSize(float Value) {
@@ -46,6 +54,7 @@ void TPdfCanvasAttribute::SetFontSize(float Value) {
     if (!(Value >= 0 && Value <= 300))
         throw EPdfInvalidValue("SetCharSpace --invalid font size");
     FFontSize = Value;
+    ForgetWidths();
 }
 
 void TPdfCanvasAttribute::SetLeading(float Value) {
@@ -63,18 +72,29 @@ void TPdfCanvasAttribute::SetHorizontalScaling(std::uint16_t Value) {
         throw EPdfInvalidValue("SetHorizontalScaling --invalid font size");
     }
     FHorizontalScaling = Value;
+    ForgetWidths();
 }
 
 float TPdfCanvasAttribute::CharWidth(std::u16string_view Text, std::size_t index) const {
     if (FFont == nullptr)
         throw EPdfInvalidOperation("TextWidth --there is no current font.");
-    float w =
-        ToFloat(static_cast<long double>(FFont->GetCharWidth(Text, static_cast<int>(index) + 1)) *
-                FFontSize / 1000);
-    if (FHorizontalScaling != 100)
-        w = ToFloat(static_cast<long double>(FHorizontalScaling) * w / 100);
-    w = w > 0 ? ToFloat(static_cast<long double>(w) + FCharSpace) : 0.0f;
-    if (Text[index] == u' ' && FWordSpace > 0 && index + 1 != Text.size()) {
+    const char16_t c = Text[index];
+    float w;
+    if (c < FWidths.size() && FKnownWidths[c]) {
+        w = FWidths[c];
+    } else {
+        w = ToFloat(
+            static_cast<long double>(FFont->GetCharWidth(Text, static_cast<int>(index) + 1)) *
+            FFontSize / 1000);
+        if (FHorizontalScaling != 100)
+            w = ToFloat(static_cast<long double>(FHorizontalScaling) * w / 100);
+        w = w > 0 ? ToFloat(static_cast<long double>(w) + FCharSpace) : 0.0f;
+        if (c < FWidths.size()) {
+            FWidths[c] = w;
+            FKnownWidths[c] = true;
+        }
+    }
+    if (c == u' ' && FWordSpace > 0 && index + 1 != Text.size()) {
         w = ToFloat(static_cast<long double>(w) + FWordSpace);
     }
     return w;

@@ -4,6 +4,7 @@
 // The page canvas: the text state and the content-stream operators of the current page, with the
 // text layout (measuring, alignment, word wrap) and image placement built on them.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,7 +50,7 @@ class TPdfCanvasAttribute {
     void SetWordSpace(float Value);
     void SetCharSpace(float Value);
     void SetFontSize(float Value);
-    void SetFont(TPdfFont* Value) { FFont = Value; }
+    void SetFont(TPdfFont* Value);
     void SetLeading(float Value);
     void SetHorizontalScaling(std::uint16_t Value);
 
@@ -58,7 +59,13 @@ class TPdfCanvasAttribute {
 
   private:
     float CharWidth(std::u16string_view Text, std::size_t index) const;
+    void ForgetWidths() { FKnownWidths.fill(false); }
 
+    // The widths of code units 0 to 255 before the word space, as CharWidth works them out for
+    // the current font, size, scaling and character spacing: layouts measure the same few
+    // characters thousands of times. Forgotten whenever one of those is set.
+    mutable std::array<float, 256> FWidths{};
+    mutable std::array<bool, 256> FKnownWidths{};
     float FWordSpace = 0;
     float FCharSpace = 0;
     float FFontSize = 0;

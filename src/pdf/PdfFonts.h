@@ -30,7 +30,9 @@ class TPdfFont : public TPdfDictionaryWrapper {
   public:
     TPdfFont(TPdfXref* AXref, std::string AName);
     const std::string& Name() const { return FName; }
-    // Width of the character at 1-based position APos, in thousandths of the font size.
+    // Width of the character at 1-based position APos, in thousandths of the font size. It
+    // depends on that character alone (the standard fonts have no kerning), and a font's widths
+    // stay as they were made, which lets the canvas keep them.
     virtual int GetCharWidth(std::u16string_view AText, int APos) const;
 
   protected:

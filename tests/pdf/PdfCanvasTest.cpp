@@ -200,6 +200,13 @@ TEST_F(CanvasTest, TextWidthFollowsTheWidthTables) {
     // the sum's float rounding.
     for (std::size_t n : {63, 64, 65, 300})
         EXPECT_NEAR(canvas().TextWidth(std::string(n, 'a')), n * 556 * 24 / 1000.0, 0.01) << n;
+    // Widths follow every change of font and size, there and back.
+    canvas().SetFont("Arial", 24);
+    EXPECT_NEAR(canvas().TextWidth("ab"), (556 + 556) * 24 / 1000.0, 1e-4);
+    canvas().SetFont("Arial-Bold", 12);
+    EXPECT_NEAR(canvas().TextWidth("ab"), (556 + 611) * 12 / 1000.0, 1e-4);
+    canvas().SetFont("Arial-Bold", 24);
+    EXPECT_NEAR(canvas().TextWidth("ab"), (556 + 611) * 24 / 1000.0, 1e-4);
     EXPECT_EQ(canvas().MeasureText("Data Report", 1000), 11);
     EXPECT_EQ(canvas().MeasureText("Data Report", 40), 3);  // "Dat" is 38.664, "Data" 52.008
     EXPECT_EQ(canvas().MeasureText("Data Report", 38), 2);
