@@ -319,37 +319,49 @@ std::string Decimal(double v, int decimals, const LocaleSettings& locale) {
     return s;
 }
 
-std::vector<RecordReportRow> RowsOf(const Data& data, const RecordReportOptions& options) {
-    std::vector<RecordReportRow> rows;
-    rows.reserve(data.points.size());
-    // On the card's clock a day's date text serves its 240 rows.
-    std::optional<std::chrono::sys_days> day;
-    std::string date;
-    for (std::size_t i = 0; i < data.points.size(); ++i) {
-        RecordReportRow row;
+// The readings table's rows, made one after the other as the pages are written rather than all
+// at once. On the card's clock a day's date text serves its 240 rows.
+class RowMaker {
+  public:
+    RowMaker(const Data& data, const LocaleSettings& locale) : FData(data), FLocale(locale) {}
+
+    // Fills `row` with reading `i`.
+    void Fill(std::size_t i, RecordReportRow& row) {
         row.point = static_cast<int>(i) + 1;
-        const auto t = TimeOfReading(data, static_cast<int>(i));
-        if (t && data.base.IsCardClock()) {
-            if (const auto today = std::chrono::floor<std::chrono::days>(*t); today != day) {
-                day = today;
-                date = DateOf(*t);
+        const auto t = TimeOfReading(FData, static_cast<int>(i));
+        if (t && FData.base.IsCardClock()) {
+            if (const auto today = std::chrono::floor<std::chrono::days>(*t); today != FDay) {
+                FDay = today;
+                FDate = DateOf(*t);
             }
-            row.date = date;
-            row.time = TimeOf(*t, options.locale);
+            row.date = FDate;
+            row.time = TimeOf(*t, FLocale);
         } else {
-            const auto stamp = StampOf(data, static_cast<int>(i), options.locale);
+            const auto stamp = StampOf(FData, static_cast<int>(i), FLocale);
             row.date = stamp ? stamp->date : "-";
             row.time = stamp ? stamp->time : "-";
             if (stamp && !stamp->offset.empty())
                 row.time += " " + stamp->offset;
         }
-        row.value = data.points[i].text;
-        if (data.side[i] > 0)
+        row.value = FData.points[i].text;
+        if (FData.side[i] > 0)
             row.value += " H";
-        else if (data.side[i] < 0)
+        else if (FData.side[i] < 0)
             row.value += " L";
-        rows.push_back(std::move(row));
     }
+
+  private:
+    const Data& FData;
+    const LocaleSettings& FLocale;
+    std::optional<std::chrono::sys_days> FDay;
+    std::string FDate;
+};
+
+std::vector<RecordReportRow> RowsOf(const Data& data, const RecordReportOptions& options) {
+    std::vector<RecordReportRow> rows(data.points.size());
+    RowMaker maker(data, options.locale);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        maker.Fill(i, rows[i]);
     return rows;
 }
 
@@ -945,7 +957,9 @@ class Writer {
     };
 
     void ReadingPages() {
-        const std::vector<RecordReportRow> rows = RowsOf(FData, FOptions);
+        const std::size_t count = FData.points.size();
+        RowMaker maker(FData, FOptions.locale);
+        RecordReportRow row;
         std::size_t next = 0;
         for (int page = 0; page < FLayout.readingPages; ++page) {
             NewPage();
@@ -958,7 +972,7 @@ class Writer {
                           : "") +
                      (FData.base.IsCardClock() ? "" : "   times: " + ZoneName()));
             top -= 18;
-            for (int g = 0; g < FLayout.columnGroups && next < rows.size(); ++g) {
+            for (int g = 0; g < FLayout.columnGroups && next < count; ++g) {
                 const float x = kMargin + g * kGroupWidth;
                 Font(true, 7);
                 TextRight(x + 24, top, "Point");
@@ -968,8 +982,8 @@ class Writer {
                 Font(false, 7);
                 TextRun run(FCanvas);
                 float y = top - kRowHeight - 2;
-                for (int r = 0; r < FLayout.rowsPerColumn && next < rows.size(); ++r, ++next) {
-                    const RecordReportRow& row = rows[next];
+                for (int r = 0; r < FLayout.rowsPerColumn && next < count; ++r, ++next) {
+                    maker.Fill(next, row);
                     const std::string point = IntText(row.point);
                     run.Put(x + 24 - FCanvas.TextWidth(point), y, point);
                     run.Put(x + 30, y, row.date);
@@ -986,8 +1000,8 @@ class Writer {
                     }
                     // The mark stands beyond the value's right edge, so values stay aligned.
                     const bool marked = row.value.ends_with(" H") || row.value.ends_with(" L");
-                    const std::string value =
-                        marked ? row.value.substr(0, row.value.size() - 2) : row.value;
+                    const std::string_view value =
+                        std::string_view(row.value).substr(0, row.value.size() - (marked ? 2 : 0));
                     // A value too wide for its column (a reading that is no temperature, shown
                     // as received) is squeezed, never drawn over its neighbours.
                     const float width = FCanvas.TextWidth(value);
@@ -1001,7 +1015,8 @@ class Writer {
                         run.Put(x + 110 - width, y, value);
                     }
                     if (marked)
-                        run.Put(x + 112, y, row.value.substr(row.value.size() - 1));
+                        run.Put(x + 112, y,
+                                std::string_view(row.value).substr(row.value.size() - 1));
                     y -= kRowHeight;
                 }
             }
