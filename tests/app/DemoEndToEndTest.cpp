@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineSeries>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
@@ -224,7 +226,22 @@ TEST(Programs, HalvikDemoDrivenByClicksCopiesToTheClipboardOfAnotherProcess) {
         },
         20000));
     const QString window = found->trimmed().split('\n').first();
-    QTest::qWait(1000);  // the card's header arrives
+    // DOWNLOAD before the card's header has arrived would only say so in a box: wait until the
+    // PID label (at 558, 60 of the window, empty until then) shows its text.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const QImage pid = QGuiApplication::primaryScreen()
+                                   ->grabWindow(window.toULongLong(), 558, 60, 160, 20)
+                                   .toImage();
+            for (int y = 0; y < pid.height(); ++y) {
+                for (int x = 0; x < pid.width(); ++x) {
+                    if (pid.pixel(x, y) != pid.pixel(0, 0))
+                        return true;
+                }
+            }
+            return false;
+        },
+        20000));
 
     click(window, 60, 116);  // DOWNLOAD
     // Copy All is enabled once the download is complete (ten ticks of 1.44 s).
@@ -249,8 +266,13 @@ TEST(Programs, HalvikDemoDrivenByClicksCopiesToTheClipboardOfAnotherProcess) {
     click(window, 150, 154 + 2 * 24 + 12);
     click(window, 150, 154 + 3 * 24 + 12, true);
     click(window, 314, 647);
-    QTest::qWait(300);
-    const std::optional<QString> selected = runCommand("xclip", {"-o", "-selection", "clipboard"});
+    std::optional<QString> selected;
+    waitFor(
+        [&] {
+            selected = runCommand("xclip", {"-o", "-selection", "clipboard"});
+            return selected.has_value() && selected->split("\r\n").size() == 2;
+        },
+        10000);
     ASSERT_TRUE(selected.has_value());
     EXPECT_EQ(selected->toStdString(),
               "2\t  12 JAN  26\t    08:06\t            " + temperatureText(values[1]) + "\r\n" +
