@@ -169,7 +169,10 @@ bool DownloadFlow::Download(TemperatureUnit unit) {
     // slowly, with the stall time added so that a small card's bound never cuts a stall short.
     deadline_ = now + std::chrono::milliseconds(10 * TimerInterval(state_)) + kStallTime;
     view_.status = "Please Wait";
-    view_.progress = static_cast<int>(received_.size() * 100 / ExpectedBytes());
+    // The count was read from the header's text: a record count that disagrees with it must not
+    // become a division by zero.
+    const std::size_t expected = ExpectedBytes();
+    view_.progress = expected > 0 ? static_cast<int>(received_.size() * 100 / expected) : 0;
     view_.busy = true;
     view_.downloadEnabled = true;
     view_.resultsEnabled = false;
