@@ -457,17 +457,21 @@ TPdfDictionary& ResourceDictionary(TPdfDictionary* page, const char* kind) {
 }  // namespace
 
 void TPdfCanvas::SetFont(std::string_view AName, float ASize) {
-    TPdfFont* font = FPdfDocument->GetFont(AName);
-    if (font == FAttr.Font() && ASize == FAttr.FontSize())
+    // GetFont creates a font not used before; a null here would be the document's own fault.
+    TPdfFont* found = FPdfDocument->GetFont(AName);
+    if (found == nullptr)
+        throw EPdfInvalidOperation("SetFont --no font " + std::string(AName) + ".");
+    TPdfFont& font = *found;
+    if (&font == FAttr.Font() && ASize == FAttr.FontSize())
         return;
     TPdfDictionary& fonts = ResourceDictionary(Page(), "Font");
-    TPdfName* resourceName = font->Data()->PdfNameByName("Name");
-    const std::string name = resourceName ? resourceName->Value() : font->Name();
+    TPdfName* resourceName = font.Data()->PdfNameByName("Name");
+    const std::string name = resourceName ? resourceName->Value() : font.Name();
     if (fonts.ValueByName(name) == nullptr)
-        fonts.AddItem(name, font->Data());
+        fonts.AddItem(name, font.Data());
     if (FContents != nullptr)
         SetFontAndSize("/" + name, ASize);
-    FAttr.SetFont(font);
+    FAttr.SetFont(&font);
     FAttr.SetFontSize(ASize);
 }
 

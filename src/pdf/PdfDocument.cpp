@@ -204,7 +204,7 @@ void TPdfCatalog::SaveOpenAction() {
 
 // ---- destinations and outlines ------------------------------------------------------------------
 
-TPdfDestination::TPdfDestination(TPdfDocument* APdfDoc) : FDoc(APdfDoc), FPage(nullptr) {
+TPdfDestination::TPdfDestination(TPdfDocument* APdfDoc) : FPage(nullptr) {
     if (APdfDoc == nullptr || !APdfDoc->HasDoc()) {
         throw EPdfInvalidOperation("TPdfDestination --cannot destination object.");
     }

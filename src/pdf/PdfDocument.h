@@ -106,7 +106,6 @@ class TPdfDestination {
     std::unique_ptr<TPdfArray> GetValue() const;
 
   private:
-    TPdfDocument* FDoc;
     TPdfDictionary* FPage;
     TPdfDestinationType FType = TPdfDestinationType::dtXYZ;
     float FValues[4] = {0, 0, 0, 0};
