@@ -386,7 +386,7 @@ void TForm3::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    const QUrl url = urls.first();
+    const QUrl& url = urls.first();
     runHandler(this, [this, url] { records->openUrl(url); });
 }
 

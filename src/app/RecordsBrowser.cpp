@@ -92,7 +92,7 @@ std::optional<Series> SeriesOf(const Record& record, const QString& name, Temper
     const int count = RecordReadingsReceived(record);
     const LocaleSettings point;
     for (int i = 0; i < count && 2 * std::size_t(i) + 1 < record.readings.size(); ++i) {
-        const auto at = static_cast<std::size_t>(2 * i);
+        const auto at = 2 * static_cast<std::size_t>(i);
         const long double celsius = DecodeReading(record.readings[at], record.readings[at + 1]);
         const long double shown =
             unit == TemperatureUnit::Fahrenheit ? FahrenheitReading(celsius) : celsius;

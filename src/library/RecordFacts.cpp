@@ -68,7 +68,7 @@ RecordFacts FactsOfRecord(const LoadedRecord& loaded) {
     std::vector<long double> shown;
     shown.reserve(static_cast<std::size_t>(facts.count));
     for (int i = 0; i < facts.count; ++i) {
-        const auto at = static_cast<std::size_t>(2 * i);
+        const std::size_t at = 2 * static_cast<std::size_t>(i);
         shown.push_back(
             ShownValue(DecodeReading(record.readings[at], record.readings[at + 1]), record.unit));
     }

@@ -109,8 +109,9 @@ PrintLayout layoutSelectedRows(const TableSource& source, const std::string& tit
     layout.title = title;
     layout.pageCount = rowCount > 0 ? (rowCount + perPage - 1) / perPage : 1;
     auto& steps = layout.steps;
-    steps.reserve(
-        static_cast<size_t>(12 + rowCount * CellStore::kColumns + (layout.pageCount - 1) * 11));
+    // Counted in size_t: a product in int could overflow before the widening.
+    steps.reserve(12 + static_cast<size_t>(rowCount) * CellStore::kColumns +
+                  static_cast<size_t>(layout.pageCount - 1) * 11);
 
     steps.emplace_back(DrawLogo{Rect{kSelLogoLeft, kSelLogoTop,
                                      source.logoWidth + kSelLogoLeft + kSelLogoExtraWidth,
@@ -171,7 +172,8 @@ PrintLayout layoutAllRows(const TableSource& source, const std::string& title,
     layout.title = title;
     layout.pageCount = g.pageCount;
     auto& steps = layout.steps;
-    steps.reserve(static_cast<size_t>(4 + g.pageCount * 9 + gridRows * CellStore::kColumns));
+    steps.reserve(4 + static_cast<size_t>(g.pageCount) * 9 +
+                  static_cast<size_t>(gridRows) * CellStore::kColumns);
 
     steps.emplace_back(DrawLogo{Rect{kAllLogoLeft, kAllLogoTop, source.logoWidth + kAllLogoLeft,
                                      source.logoHeight - kAllLogoHeightCut}});

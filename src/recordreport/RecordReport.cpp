@@ -123,7 +123,7 @@ Data Gather(const LoadedRecord& loaded, const RecordReportOptions& options) {
     // once, by its place in `known` (0 for not yet seen, else its point's index + 1).
     std::vector<std::uint32_t> known(1 << 16, 0);
     for (int q = 0; q < received; ++q) {
-        const auto at = static_cast<std::size_t>(2 * q);
+        const auto at = 2 * static_cast<std::size_t>(q);
         const std::uint8_t exponent = record.readings[at], mantissa = record.readings[at + 1];
         std::uint32_t& seen = known[static_cast<std::size_t>(exponent << 8 | mantissa)];
         if (seen != 0) {

@@ -106,7 +106,7 @@ TEST_F(Cli, UsageAndInputErrors) {
     const std::string card = DayCard();
     const std::string record = Download(card);
     ASSERT_FALSE(record.empty());
-    const std::string foreign = card;  // a card image is no record
+    const std::string& foreign = card;  // a card image is no record
     const std::string other = (dir_ / "other.halvik").string(),
                       magic = (dir_ / "magic.csv").string();
     fs::copy_file(record, other);

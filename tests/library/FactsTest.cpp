@@ -22,7 +22,7 @@ struct Shown {
 Shown ThroughTheGrid(const Record& record) {
     std::vector<long double> values;
     for (int i = 0; i < RecordReadingsReceived(record); ++i) {
-        const auto at = static_cast<std::size_t>(2 * i);
+        const auto at = 2 * static_cast<std::size_t>(i);
         long double value = DecodeReading(record.readings[at], record.readings[at + 1]);
         if (record.unit == TemperatureUnit::Fahrenheit)
             value = FahrenheitReading(value);
