@@ -21,6 +21,7 @@
 #include <set>
 #include <sstream>
 
+#include "devicelink/linux/HidId.h"
 #include "devicelink/linux/ReportDescriptor.h"
 
 // Direct input/output report transfers arrived in Linux 5.11; older headers lack them.
@@ -91,11 +92,6 @@ bool HidUevent(const std::string& sysfsDir, const std::string& key, std::string&
         }
     }
     return false;
-}
-
-// "0003:00003543:00003543" -> bus, vendor, product.
-bool ParseHidId(const std::string& hidId, unsigned& bus, unsigned& vendor, unsigned& product) {
-    return std::sscanf(hidId.c_str(), "%x:%x:%x", &bus, &vendor, &product) == 3;
 }
 
 // The nearest ancestor directory of the HID device that has `attribute` (the USB device).
