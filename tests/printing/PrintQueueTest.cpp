@@ -12,7 +12,10 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QThread>
+#include <charconv>
 #include <iostream>
+#include <string_view>
+#include <system_error>
 
 #include "CupsQueue.h"
 #include "PdfTools.h"
@@ -58,7 +61,13 @@ int printToQueueChild(int argc, char** argv) {
     }
     const QString queue = QString::fromLocal8Bit(argv[2]);
     const std::string kind = argv[3];
-    const int readings = std::atoi(argv[4]);
+    int readings = 0;
+    const std::string_view count = argv[4];
+    const auto parsed = std::from_chars(count.data(), count.data() + count.size(), readings);
+    if (parsed.ec != std::errc() || parsed.ptr != count.data() + count.size() || readings < 0) {
+        std::cerr << "--print-to-queue: READINGS is a count, not " << count << "\n";
+        return 2;
+    }
 
     class QueueDialogs : public PrintDialogs {
       public:
