@@ -30,7 +30,7 @@ FUZZ_RUNS ?= 20000
 FUZZ_MINUTES ?= 10
 
 .PHONY: run test test-threads demo package bench build deps configure format format-check clean \
-	fuzz fuzz-long fuzz-qpdf
+	fuzz fuzz-long fuzz-qpdf tidy
 
 deps:
 	@scripts/install-deps
@@ -86,6 +86,10 @@ format:
 
 format-check:
 	scripts/check-format
+
+# clang-tidy with the checks of .clang-tidy over every source of ours in $(BUILD).
+tidy: build
+	JOBS=$(JOBS) scripts/tidy $(BUILD)
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz
