@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -107,6 +108,9 @@ struct THidDeviceReadThread::State {
     IMainThread* MainThread = nullptr;
     std::atomic<bool> Terminated{false};
     std::atomic<bool> Finished{false};
+    // The reader's pause after a read that failed or could not start; the stop ends it early.
+    std::mutex PaceMutex;
+    std::condition_variable Pace;
     // Main thread only: a handed-over call of this reader is running now; the device was
     // destroyed from inside it.
     bool InHandOver = false;
@@ -143,7 +147,11 @@ std::exception_ptr THidDeviceReadThread::Stop() {
     std::exception_ptr failure;
     if (!T.joinable())
         return failure;
-    S->Terminated = true;
+    {
+        std::lock_guard<std::mutex> lock(S->PaceMutex);
+        S->Terminated = true;
+    }
+    S->Pace.notify_all();
     S->Channel->Cancel();  // a read under way ends now rather than at the end of its slice
     if (S->InHandOver) {
         // Destroyed from inside one of its own handed-over calls: the reader is blocked in that
@@ -184,6 +192,17 @@ void THidDeviceReadThread::HandOver(const std::shared_ptr<State>& s, bool delive
     });
 }
 
+// Says a read error to the holder, then waits one read slice (or until the stop) before the next
+// try: a device that keeps failing, or is gone while no unplug notice comes, is asked again at
+// the pace of the reads instead of in a loop that keeps a core and the main thread busy.
+void THidDeviceReadThread::ReportErrorAndPause(const std::shared_ptr<State>& s, int error) {
+    s->FErr = static_cast<uint32_t>(error);
+    HandOver(s, false);
+    std::unique_lock<std::mutex> lock(s->PaceMutex);
+    s->Pace.wait_for(lock, std::chrono::milliseconds(s->Channel->sleepTime.load()),
+                     [&] { return s->Terminated.load(); });
+}
+
 void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
     pthread_setname_np(pthread_self(), "HidReadThread");
     HidReadChannel& channel = *s->Channel;
@@ -192,8 +211,7 @@ void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
         int error = 0;
         std::shared_ptr<IHidHandle> handle;
         if (!channel.Begin(error, handle)) {
-            s->FErr = static_cast<uint32_t>(error);
-            HandOver(s, false);
+            ReportErrorAndPause(s, error);
             continue;
         }
         HidReadResult result;
@@ -210,8 +228,7 @@ void THidDeviceReadThread::Run(std::shared_ptr<State> s) {
         if (result.status == HidReadResult::Failed) {
             // A failed read is said as a read that could not start is: the holder decides
             // whether the device is gone or failing.
-            s->FErr = static_cast<uint32_t>(result.error);
-            HandOver(s, false);
+            ReportErrorAndPause(s, result.error);
             continue;
         }
         s->NumBytesRead = result.status == HidReadResult::Data

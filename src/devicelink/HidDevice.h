@@ -42,6 +42,7 @@ class THidDeviceReadThread {
     std::exception_ptr Stop();
     static void Run(std::shared_ptr<State> s);
     static void HandOver(const std::shared_ptr<State>& s, bool delivery);
+    static void ReportErrorAndPause(const std::shared_ptr<State>& s, int error);
 
     std::shared_ptr<State> S;
     std::thread T;

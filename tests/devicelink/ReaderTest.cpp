@@ -3,6 +3,7 @@
 // stopping, unplugging, writes.
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -314,6 +315,37 @@ TEST_F(ReaderTest, UnpluggedButStillHeldDeviceKeepsReportingUntilCheckedIn) {
     THidDevice* held = device;
     controller->CheckIn(held);  // unplugged: destroyed
     EXPECT_EQ(controller->ListCount(), 0);
+}
+
+// A device that keeps failing (a read error, or gone while no unplug notice comes) is said once
+// per read slice, not in a loop that keeps a core and the main thread busy; the stop still ends
+// the pause at once.
+TEST_F(ReaderTest, AFailingDeviceIsAskedAgainAtTheReadPaceNotInALoop) {
+    for (const bool gone : {true, false}) {
+        SCOPED_TRACE(gone ? "gone without a notice" : "read error");
+        THidDevice* device = CheckOutNew(Logger());
+        std::vector<uint32_t> errors;
+        device->SetOnDataError([&](THidDevice*, uint32_t e) { errors.push_back(e); });
+        device->SetOnData([](THidDevice*, uint8_t, const uint8_t*, uint16_t) {});
+        device->SetThreadSleepTime(10000);
+        if (gone)
+            platform.Unplug(id);  // and the controller is never told
+        else
+            platform.SetReadError(id, EPROTO);
+        ASSERT_TRUE(PumpUntil([&] { return !errors.empty(); }));
+        // A loop would say hundreds more meanwhile.
+        const auto pumped = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (std::chrono::steady_clock::now() < pumped)
+            queue.RunPendingFor(5);
+        EXPECT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0], uint32_t(gone ? ENODEV : EPROTO));
+        const auto stopping = std::chrono::steady_clock::now();
+        THidDevice* held = device;
+        controller->CheckIn(held);
+        controller.reset();
+        // Not a timing check: the pause is ten seconds, and the stop must not sit it out.
+        EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(5));
+    }
 }
 
 TEST_F(ReaderTest, DeviceDestroyedFromInsideItsOwnHandler) {
