@@ -8,7 +8,6 @@
 
 #include "cli/NameJson.h"
 #include "cli/ReviewOptions.h"
-#include "download/DownloadFlow.h"
 #include "download/KeptDownload.h"
 #include "logger/Conversions.h"
 
@@ -24,23 +23,6 @@ std::string Trimmed(const std::string& text) {
         return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
-
-// Takes what the flow shows; a replay sends no commands.
-class Replay : public DownloadFlow::Sink {
-  public:
-    bool SendCommand(std::uint8_t, std::string& reason) override {
-        reason = "a kept download sends no commands";
-        return false;
-    }
-    void ShowHeader(const HeaderResult& header) override { headerProblem = header.problem; }
-    void ShowReadings(const ParseResult& result) override { parse = result; }
-    void ShowView(const DownloadView&) override {}
-    void ShowProblem(const std::string& message) override { problem = message; }
-    void DownloadEnded(const DownloadEnd&) override {}
-
-    ParseResult parse;
-    std::string problem, headerProblem;
-};
 
 // A shown value, one decimal; a limit as given ("2.25", "8").
 std::string Number(double value, const char* format = "%.1f") {
@@ -96,25 +78,25 @@ const char* UnitLetter(TemperatureUnit unit) {
 }
 
 RecordSummary SummariseRecord(const Record& record, TemperatureUnit unit) {
-    DownloadState state;
-    CellStore grid;
-    const LocaleSettings locale;
-    Replay replay;
-    DownloadFlow flow(state, grid, locale, replay);
-    flow.ShowKept(HeaderReportOf(record), record.readings, unit);
-    if (flow.Phase() == DownloadPhase::Failed)
-        throw std::runtime_error("the readings cannot be shown: " + replay.problem);
+    const ReplayedDownload replayed = ReplayRecord(record, unit, LocaleSettings{});
+    if (replayed.phase == DownloadPhase::Failed)
+        throw std::runtime_error("the readings cannot be shown: " + replayed.problem);
+    const ParseResult& parse = replayed.parse;
 
     RecordSummary s;
-    s.pid = Trimmed(state.PidText);
-    s.announced = state.RecordCount;
-    s.count = grid.rowCount() - 1;
+    s.pid = Trimmed(replayed.state.PidText);
+    s.announced = replayed.state.RecordCount;
+    s.count = replayed.grid.rowCount() - 1;
     s.complete = record.complete;
     s.unit = unit;
-    s.values.reserve(static_cast<std::size_t>(s.count));
-    for (int row = 1; row <= s.count; ++row)
-        s.values.push_back(
-            static_cast<double>(TextToNumber(Trimmed(grid.cell(3, row)), locale.decimalSeparator)));
+    // The values as the grid shows them, as numbers (the parse's own).
+    if (parse.points.size() != static_cast<std::size_t>(s.count))
+        throw std::runtime_error(
+            "the readings cannot be shown: " + std::to_string(parse.points.size()) +
+            " values for " + std::to_string(s.count) + " rows");
+    s.values.reserve(parse.points.size());
+    for (const ChartPoint& point : parse.points)
+        s.values.push_back(point.value);
     if (const auto first = RecordFirstReading(record)) {
         s.times.reserve(s.values.size());
         for (int i = 0; i < s.count; ++i)
@@ -122,14 +104,14 @@ RecordSummary SummariseRecord(const Record& record, TemperatureUnit unit) {
     }
     if (record.header.size() >= kHeaderDataLength)
         s.headerCount = 256 * record.header[19] + record.header[20];
-    if (!replay.headerProblem.empty())
-        s.warnings.push_back(replay.headerProblem);
-    s.hasStatistics = replay.parse.hasStatistics && s.count > 0;
+    if (!replayed.headerProblem.empty())
+        s.warnings.push_back(replayed.headerProblem);
+    s.hasStatistics = parse.hasStatistics && s.count > 0;
     if (s.hasStatistics) {
-        s.statistics = replay.parse.statistics.numbers;
-        s.elapsed = Trimmed(replay.parse.statistics.elapsed);
-        if (!replay.parse.statistics.impossibleMessage.empty())
-            s.warnings.push_back(replay.parse.statistics.impossibleMessage);
+        s.statistics = parse.statistics.numbers;
+        s.elapsed = Trimmed(parse.statistics.elapsed);
+        if (!parse.statistics.impossibleMessage.empty())
+            s.warnings.push_back(parse.statistics.impossibleMessage);
     }
     return s;
 }

@@ -18,6 +18,7 @@ class Replay : public DownloadFlow::Sink {
     void ShowHeader(const HeaderResult& header) override {
         if (header.accepted)
             shown_.header = header;
+        shown_.headerProblem = header.problem;
     }
     void ShowReadings(const ParseResult& result) override { shown_.parse = result; }
     void ShowView(const DownloadView&) override {}

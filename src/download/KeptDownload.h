@@ -27,7 +27,8 @@ struct ReplayedDownload {
     HeaderResult header;
     ParseResult parse;
     DownloadPhase phase = DownloadPhase::Idle;
-    std::string problem;  // the last problem the flow reported; empty for none
+    std::string problem;        // the last problem the flow reported; empty for none
+    std::string headerProblem;  // what the last header said is wrong with it (taken or not)
 };
 
 // Replays `record`'s bytes in `unit` through the download flow, with `locale`'s texts.
