@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/NameJson.h"
 #include "cli/Output.h"
 
 namespace halvik::cli {
@@ -242,15 +243,17 @@ int ListProfilesCommand(bool json) {
             nlohmann::ordered_json rules = nlohmann::ordered_json::array();
             for (const AlarmRule& rule : named.profile.rules)
                 rules.push_back(RuleText(rule));
-            all.push_back({{"name", named.profile.name},
-                           {"preset", named.preset},
-                           {"file", named.preset ? nlohmann::ordered_json(nullptr)
-                                                 : nlohmann::ordered_json(named.file.string())},
-                           {"source", named.preset ? nlohmann::ordered_json(named.source)
-                                                   : nlohmann::ordered_json(nullptr)},
-                           {"low", Optional(named.profile.low)},
-                           {"high", Optional(named.profile.high)},
-                           {"rules", std::move(rules)}});
+            nlohmann::ordered_json one = {{"name", named.profile.name}, {"preset", named.preset}};
+            if (named.preset)
+                one["file"] = nullptr;
+            else
+                PutFileName(one, "file", named.file.string());  // its bytes, if not UTF-8
+            one["source"] = named.preset ? nlohmann::ordered_json(named.source)
+                                         : nlohmann::ordered_json(nullptr);
+            one["low"] = Optional(named.profile.low);
+            one["high"] = Optional(named.profile.high);
+            one["rules"] = std::move(rules);
+            all.push_back(std::move(one));
         }
         WriteStdout(all.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
                     "\n");

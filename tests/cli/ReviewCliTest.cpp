@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -189,10 +190,31 @@ TEST_F(ReviewCli, ProfilesListAndBadFiles) {
           "shipping-indicator", "refrigerated-2-8", "frozen-food", "    range  up to -18.0 \u00b0C",
           "controlled-room", "mkt>25.0", "Shelf 3  (", "shelf.toml)\n    range  up to 8.0 \u00b0C"})
         EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
+    // A file name that is not UTF-8 (Latin-1 here) keeps its bytes in "file_bytes".
+    Profile("caf\xe9.toml", "name = \"Cafe\"\nhigh = 8\n");
     const auto list = nlohmann::json::parse(Run("profiles --json").out);
-    EXPECT_EQ(list.back()["name"], "Shelf 3");
-    EXPECT_EQ(list.back()["preset"], false);
     EXPECT_EQ(list.front()["preset"], true);
+    EXPECT_FALSE(list.front().contains("file_bytes"));
+    const auto named = [&list](const char* name) {
+        for (const auto& one : list)
+            if (one["name"] == name)
+                return one;
+        ADD_FAILURE() << name << " not listed";
+        return nlohmann::json();
+    };
+    const auto shelf = named("Shelf 3"), cafe = named("Cafe");
+    EXPECT_EQ(shelf["preset"], false);
+    EXPECT_EQ(shelf["file"], (profiles_ / "shelf.toml").string());
+    EXPECT_FALSE(shelf.contains("file_bytes"));
+    EXPECT_EQ(cafe["file"], profiles_.string() + "/caf\xef\xbf\xbd.toml");
+    std::string hex;
+    for (const unsigned char c : (profiles_ / "caf\xe9.toml").string()) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", c);
+        hex += two;
+    }
+    EXPECT_EQ(cafe["file_bytes"], hex);
+    fs::remove(profiles_ / "caf\xe9.toml");
 
     // A bad file and a second profile of one name: said, the others still listed, exit 2.
     Profile("broken.toml", "low = 8\nhigh = 2\n");
