@@ -478,11 +478,22 @@ ReviewResult Review(std::span<const double> celsius, const LimitProfile& profile
 
 std::vector<double> CelsiusGridValues(std::span<const std::uint8_t> readingBytes, int count) {
     std::vector<double> values;
+    values.reserve(std::min(static_cast<std::size_t>(std::max(0, count)), readingBytes.size() / 2));
     const LocaleSettings point;
+    // A card repeats a few hundred values over its readings: each pair of bytes is formatted and
+    // read back once, by its place in `known` (0 for not yet seen, else its first index + 1).
+    std::vector<std::uint32_t> known(1 << 16, 0);
     for (int i = 0; i < count && 2 * static_cast<std::size_t>(i) + 1 < readingBytes.size(); ++i) {
         const std::size_t at = 2 * static_cast<std::size_t>(i);
+        std::uint32_t& seen =
+            known[static_cast<std::size_t>(readingBytes[at] << 8 | readingBytes[at + 1])];
+        if (seen != 0) {
+            values.push_back(values[seen - 1]);
+            continue;
+        }
         const long double celsius = DecodeReading(readingBytes[at], readingBytes[at + 1]);
         values.push_back(static_cast<double>(TextToNumber(TemperatureText(celsius, point), ".")));
+        seen = static_cast<std::uint32_t>(values.size());
     }
     return values;
 }
